@@ -1,0 +1,32 @@
+#include "app/sharedstate.h"
+
+#include <QTimer>
+
+namespace {
+
+NodeReport initialReport()
+{
+    NodeReport report{};
+    report[Report::Command] = cmdRequestConfig;
+    return report;
+}
+
+} // namespace
+
+QString statusText;
+NodeReport reportBuffer = initialReport();
+bool waitingForNode = true;
+bool nodeConnected = false;
+bool dataReady = false;
+std::int32_t lastReceiveLength = 0;
+std::int32_t outputTypeIndex = 0;
+FieldTexts DisplayFields;
+// Never stopped or destroyed: it lives as long as the process.
+QTimer *const searchTimer = new QTimer;
+MainWindow *mainWindow = nullptr;
+
+namespace Status {
+const char *const WaitingForNode = "En attente de node";
+const char *const ConnectedToNode = "Connecté au node";
+const char *const SendingNewValues = "Envoie des nouvelles valeurs";
+} // namespace Status

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "protocol/decode.h"
+#include "protocol/nodereport.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class MainWindow;
+class QTimer;
+
+// Process-wide state shared by the slots, all on the GUI thread.
+extern QString statusText;           // current status message
+extern NodeReport reportBuffer;      // every request, reply and write
+extern bool waitingForNode;          // a configuration read is due
+extern bool nodeConnected;           // the node was present at the last check
+extern bool dataReady;               // DisplayFields not yet shown
+extern std::int32_t lastReceiveLength;
+extern std::int32_t outputTypeIndex; // decoded or selected chip code
+extern FieldTexts DisplayFields;     // decoded field texts, slots 0..31
+extern QTimer *const searchTimer;    // 100 ms node search, created before main
+extern MainWindow *mainWindow;
+
+// Status messages shown to the user.
+namespace Status {
+extern const char *const WaitingForNode;
+extern const char *const ConnectedToNode;
+extern const char *const SendingNewValues;
+} // namespace Status
+
+constexpr int SearchIntervalMs = 100;

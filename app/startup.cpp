@@ -1,0 +1,21 @@
+#include "app/startup.h"
+
+#include "app/sharedstate.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QTimer>
+
+void startSearch()
+{
+    statusText = QString::fromUtf8(Status::WaitingForNode);
+    searchTimer->start(SearchIntervalMs);
+}
+
+int runMainWindow(QApplication &app)
+{
+    mainWindow = new MainWindow(nullptr);
+    mainWindow->show();
+    startSearch();
+    return app.exec();
+}

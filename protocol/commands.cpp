@@ -1,0 +1,109 @@
+// The commands that write a configuration to the node: the form's send, the
+// factory reset, and the curtain and costume set-up. Each writes the report
+// buffer to device 0 and arms the read-back, so that the window ends up
+// showing what the node holds.
+
+#include "app/console.h"
+#include "app/sharedstate.h"
+#include "protocol/decode.h"
+#include "protocol/encoding.h"
+#include "protocol/presets.h"
+#include "protocol/validation.h"
+#include "ui/mainwindow.h"
+#include "ui_mainwindow.h"
+#include "usb/hidtransport.h"
+#include "usb/nodeidentity.h"
+
+namespace {
+
+const char *const FactorySettings = "Paramètres d'usine";
+
+int writeReportBuffer()
+{
+    return hidSend(Node::Device, reportBuffer.data(), Report::Size, Node::WriteTimeoutMs);
+}
+
+// Writes a unit's preset; the number advances only when the node took it,
+// so that a failed write can be repeated with the same number.
+void writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number)
+{
+    reportBuffer = preset;
+    const int written = writeReportBuffer();
+    waitingForNode = true;
+    if (written == static_cast<int>(Report::Size))
+        numberField->setText(QString::number(number + 1));
+}
+
+bool reportFailure(const QString &failure)
+{
+    if (failure.isEmpty())
+        return true;
+    statusText = failure;
+    return false;
+}
+
+} // namespace
+
+bool MainWindow::validateInputs()
+{
+    ConfigTexts texts;
+    const ConfigEdits edits = configEdits();
+    for (int slot = 0; slot < Slot::EditCount; ++slot)
+        texts[slot] = edits[slot]->text();
+    return reportFailure(configurationFailure(texts));
+}
+
+void MainWindow::on_bSend_clicked()
+{
+    if (!validateInputs())
+        return;
+    const ConfigEdits edits = configEdits();
+    for (int slot = 0; slot < Slot::EditCount; ++slot) {
+        const QString text = edits[slot]->text();
+        DisplayFields[slot] = Slot::isFrequency(slot) ? withDecimalPoint(text) : text;
+    }
+    DisplayFields[Slot::MaxUniverses] = ui->maxUnivers->text();
+    outputTypeIndex = ui->output->currentIndex();
+
+    reportBuffer[Report::Command] = cmdWriteConfig;
+    encodeFields(DisplayFields, outputTypeIndex, reportBuffer);
+    writeReportBuffer();
+    waitingForNode = true;
+}
+
+void MainWindow::on_bReset_clicked()
+{
+    statusText = QString::fromUtf8(FactorySettings);
+    reportBuffer = factoryReport(reportBuffer[Report::MaxUniverses]);
+    const int written = writeReportBuffer();
+    waitingForNode = true;
+    consolePrint("r : %i", written);
+}
+
+bool MainWindow::checkCurtainNumber()
+{
+    return reportFailure(unitNumberFailure(ui->numRideau->text(), UnitKind::Curtain));
+}
+
+bool MainWindow::checkCostumeNumber()
+{
+    return reportFailure(unitNumberFailure(ui->numCostume->text(), UnitKind::Costume));
+}
+
+void MainWindow::on_bAddRideau_clicked()
+{
+    if (!checkCurtainNumber())
+        return;
+    const long long number = decimalTextToInteger(ui->numRideau->text());
+    writeUnit(curtainReport(number, ui->cbRideau->currentIndex(),
+                            reportBuffer[Report::MaxUniverses]),
+              ui->numRideau, number);
+}
+
+void MainWindow::on_bAddCostume_clicked()
+{
+    if (!checkCostumeNumber())
+        return;
+    const long long number = decimalTextToInteger(ui->numCostume->text());
+    writeUnit(costumeReport(number, reportBuffer[Report::MaxUniverses]), ui->numCostume, number);
+}

@@ -1,0 +1,333 @@
+#include "sim/fakehid.h"
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+struct hid_device_ {
+    fakehid::DeviceId device;
+    std::wstring lastError;
+};
+
+namespace fakehid {
+namespace {
+
+struct PendingFault {
+    Fault fault;
+    int shortLength;
+};
+
+struct Device {
+    SimulatedNode node;
+    DeviceInfo info;
+    bool present = true;
+    std::deque<bool> schedule;
+};
+
+constexpr unsigned char UnnumberedReportId = 0;
+const char *const PathPrefix = "fakehid:";
+
+struct Library {
+    std::map<DeviceId, Device> devices;
+    DeviceId nextId = 0;
+    std::set<const hid_device *> liveHandles;
+    std::optional<PendingFault> writeFault;
+    std::optional<PendingFault> readFault;
+    std::wstring globalError;
+    int enumerations = 0;
+    int opens = 0;
+    int writes = 0;
+    int reads = 0;
+    int releasedCalls = 0;
+};
+
+Library &library()
+{
+    static Library instance;
+    return instance;
+}
+
+Device *findDevice(DeviceId id)
+{
+    auto found = library().devices.find(id);
+    return found == library().devices.end() ? nullptr : &found->second;
+}
+
+void advanceSchedules()
+{
+    for (auto &entry : library().devices) {
+        Device &device = entry.second;
+        if (device.schedule.empty())
+            continue;
+        device.present = device.schedule.front();
+        if (device.schedule.size() > 1)
+            device.schedule.pop_front();
+        else
+            device.schedule.clear();
+    }
+}
+
+// The device behind a live handle, or null after recording why not.
+Device *deviceOf(hid_device *handle)
+{
+    if (library().liveHandles.count(handle) == 0) {
+        ++library().releasedCalls;
+        errno = EBADF;
+        return nullptr;
+    }
+    Device *device = findDevice(handle->device);
+    if (device == nullptr || !device->present) {
+        handle->lastError = L"device disconnected";
+        errno = ENODEV;
+        return nullptr;
+    }
+    return device;
+}
+
+int failWith(hid_device *handle, const wchar_t *text)
+{
+    handle->lastError = text;
+    errno = EIO;
+    return -1;
+}
+
+std::optional<PendingFault> takeFault(std::optional<PendingFault> &slot)
+{
+    std::optional<PendingFault> fault = slot;
+    slot.reset();
+    return fault;
+}
+
+char *copyString(const std::string &text)
+{
+    char *copy = static_cast<char *>(std::malloc(text.size() + 1));
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+hid_device_info *describe(DeviceId id, const Device &device)
+{
+    auto *info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
+    info->path = copyString(PathPrefix + std::to_string(id));
+    info->vendor_id = device.info.vendorId;
+    info->product_id = device.info.productId;
+    info->usage_page = device.info.usagePage;
+    info->usage = device.info.usage;
+    info->interface_number = -1;
+    return info;
+}
+
+bool matches(unsigned short wanted, unsigned short actual)
+{
+    return wanted == 0 || wanted == actual;
+}
+
+} // namespace
+
+DeviceId plug(const NodeReport &configuration, int capacity, const DeviceInfo &info)
+{
+    const DeviceId id = library().nextId++;
+    Device device{SimulatedNode(configuration, capacity), info, true, {}};
+    library().devices.emplace(id, std::move(device));
+    return id;
+}
+
+void unplug(DeviceId device)
+{
+    if (Device *found = findDevice(device)) {
+        found->present = false;
+        found->schedule.clear();
+    }
+}
+
+void setPresenceSchedule(DeviceId device, const std::vector<bool> &upcoming)
+{
+    if (Device *found = findDevice(device))
+        found->schedule.assign(upcoming.begin(), upcoming.end());
+}
+
+bool isPresent(DeviceId device)
+{
+    const Device *found = findDevice(device);
+    return found != nullptr && found->present;
+}
+
+SimulatedNode &node(DeviceId device)
+{
+    return library().devices.at(device).node;
+}
+
+void failNextWrite(Fault fault)
+{
+    library().writeFault = PendingFault{fault, 0};
+}
+
+void failNextRead(Fault fault, int shortLength)
+{
+    library().readFault = PendingFault{fault, shortLength};
+}
+
+int enumerationCount() { return library().enumerations; }
+int openCount() { return library().opens; }
+int writeCount() { return library().writes; }
+int readCount() { return library().reads; }
+int releasedHandleCalls() { return library().releasedCalls; }
+
+void reset()
+{
+    for (const hid_device *handle : library().liveHandles)
+        delete handle;
+    library() = Library{};
+}
+
+} // namespace fakehid
+
+using namespace fakehid;
+
+extern "C" {
+
+int HID_API_EXPORT HID_API_CALL hid_init(void)
+{
+    return 0;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_exit(void)
+{
+    return 0;
+}
+
+struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short vendor_id,
+                                                                  unsigned short product_id)
+{
+    ++library().enumerations;
+    advanceSchedules();
+    hid_device_info *first = nullptr;
+    hid_device_info **tail = &first;
+    for (const auto &entry : library().devices) {
+        const Device &device = entry.second;
+        if (!device.present || !matches(vendor_id, device.info.vendorId)
+            || !matches(product_id, device.info.productId))
+            continue;
+        *tail = describe(entry.first, device);
+        tail = &(*tail)->next;
+    }
+    return first;
+}
+
+void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *devs)
+{
+    while (devs != nullptr) {
+        hid_device_info *next = devs->next;
+        std::free(devs->path);
+        std::free(devs);
+        devs = next;
+    }
+}
+
+HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
+{
+    const std::size_t prefix = std::strlen(PathPrefix);
+    if (path == nullptr || std::strncmp(path, PathPrefix, prefix) != 0)
+        return nullptr;
+    const DeviceId id = std::atoi(path + prefix);
+    const Device *device = findDevice(id);
+    if (device == nullptr || !device->present)
+        return nullptr;
+    ++library().opens;
+    auto *handle = new hid_device{id, L"Success"};
+    library().liveHandles.insert(handle);
+    return handle;
+}
+
+HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
+                                                 unsigned short product_id,
+                                                 const wchar_t * /*serial_number*/)
+{
+    hid_device_info *devices = hid_enumerate(vendor_id, product_id);
+    hid_device *handle = devices != nullptr ? hid_open_path(devices->path) : nullptr;
+    hid_free_enumeration(devices);
+    return handle;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *data,
+                                          size_t length)
+{
+    ++library().writes;
+    Device *device = deviceOf(dev);
+    if (device == nullptr)
+        return -1;
+    if (const auto fault = takeFault(library().writeFault)) {
+        if (fault->fault == Fault::ZeroCount)
+            return 0;
+        return failWith(dev, fault->fault == Fault::Timeout ? L"write timed out" : L"I/O error");
+    }
+    // As the kernel does for a device without numbered reports: a leading
+    // report ID of 0 is dropped, anything else goes to the device as data.
+    if (length > 0 && data[0] == UnnumberedReportId)
+        device->node.receive(data + 1, length - 1);
+    else
+        device->node.receive(data, length);
+    return static_cast<int>(length);
+}
+
+int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data,
+                                                 size_t length, int /*milliseconds*/)
+{
+    ++library().reads;
+    Device *device = deviceOf(dev);
+    if (device == nullptr)
+        return -1;
+    std::size_t deliver = Report::Size;
+    if (const auto fault = takeFault(library().readFault)) {
+        if (fault->fault == Fault::Error)
+            return failWith(dev, L"I/O error");
+        if (fault->fault != Fault::Short)
+            return 0;
+        deliver = static_cast<std::size_t>(std::max(fault->shortLength, 0));
+    }
+    if (!device->node.hasAnswer())
+        return 0;
+    const NodeReport answer = device->node.takeAnswer();
+    const std::size_t count = std::min({deliver, length, answer.size()});
+    std::memcpy(data, answer.data(), count);
+    return static_cast<int>(count);
+}
+
+int HID_API_EXPORT HID_API_CALL hid_read(hid_device *dev, unsigned char *data, size_t length)
+{
+    return hid_read_timeout(dev, data, length, 0);
+}
+
+int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device * /*dev*/, int /*nonblock*/)
+{
+    return 0;
+}
+
+void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
+{
+    if (dev == nullptr)
+        return;
+    if (library().liveHandles.erase(dev) == 0) {
+        ++library().releasedCalls;
+        return;
+    }
+    delete dev;
+}
+
+HID_API_EXPORT const wchar_t *HID_API_CALL hid_error(hid_device *dev)
+{
+    if (dev == nullptr || library().liveHandles.count(dev) == 0)
+        return library().globalError.c_str();
+    return dev->lastError.c_str();
+}
+
+} // extern "C"

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "sim/simulatednode.h"
+
+#include <vector>
+
+// An in-process implementation of the hidapi C API over simulated nodes,
+// linked in place of the system library by the tests and the demo. This is
+// its control side.
+namespace fakehid {
+
+// What enumeration shows of a device.
+struct DeviceInfo {
+    unsigned short vendorId = 0x1FC9;
+    unsigned short productId = 0x0050;
+    unsigned short usagePage = 0xFF00;
+    unsigned short usage = 1;
+};
+
+// A failure the next write or read meets instead of the node.
+enum class Fault {
+    Error,     // the library reports a failure (-1)
+    Timeout,   // a read gets nothing in time (0); a write fails (-1), as hidapi reports it
+    ZeroCount, // the library reports 0 bytes moved
+    Short,     // a read delivers only the first bytes of the answer
+};
+
+using DeviceId = int;
+
+// Plugs a device in; it is present from the next enumeration on.
+DeviceId plug(const NodeReport &configuration = NodeReport{}, int capacity = LargeCapacity,
+              const DeviceInfo &info = DeviceInfo{});
+void unplug(DeviceId device);
+// The next enumerations see the device present or absent by these values in
+// turn; once they are used up, it stays as the last one said.
+void setPresenceSchedule(DeviceId device, const std::vector<bool> &upcoming);
+bool isPresent(DeviceId device);
+
+SimulatedNode &node(DeviceId device);
+
+void failNextWrite(Fault fault);
+void failNextRead(Fault fault, int shortLength = 0);
+
+// Counters of library calls since the last reset.
+int enumerationCount();
+int openCount();
+int writeCount();
+int readCount();
+// Calls made with a handle that had already been closed: a use after free
+// with the real library.
+int releasedHandleCalls();
+
+// Forgets every device, fault and counter.
+void reset();
+
+} // namespace fakehid

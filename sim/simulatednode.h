@@ -1,0 +1,40 @@
+#pragma once
+
+#include "protocol/nodereport.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// A node as the tool sees it over USB: it answers a configuration request
+// with one 64-byte report holding its stored configuration, and stores the
+// configuration of a write. Its capacity (8 or 16 universes) is a property
+// of the hardware: it is what the node reports, whatever was written.
+class SimulatedNode
+{
+public:
+    explicit SimulatedNode(const NodeReport &configuration = NodeReport{},
+                           int capacity = LargeCapacity);
+
+    void setConfiguration(const NodeReport &configuration);
+    const NodeReport &configuration() const { return stored; }
+    void setCapacity(int universes);
+    int capacity() const { return universes; }
+
+    // Takes one output report's data, without the report-ID byte.
+    void receive(const std::uint8_t *data, std::size_t length);
+    // Every report received so far, cut or padded with zeros to 64 bytes.
+    const std::vector<NodeReport> &receivedReports() const { return received; }
+    void clearReceivedReports() { received.clear(); }
+
+    // The answer waiting to be read, if any; reading takes it.
+    bool hasAnswer() const { return answer.has_value(); }
+    NodeReport takeAnswer();
+
+private:
+    NodeReport stored;
+    int universes;
+    std::optional<NodeReport> answer;
+    std::vector<NodeReport> received;
+};

@@ -1,0 +1,91 @@
+#include "ui/mainwindow.h"
+
+#include "app/sharedstate.h"
+#include "ui_mainwindow.h"
+
+#include <QDoubleValidator>
+#include <QIntValidator>
+#include <QStringList>
+#include <QTimer>
+
+namespace {
+
+constexpr int ByteMin = 0;
+constexpr int ByteMax = 255;
+constexpr double FrequencyMinMhz = 0.05;
+constexpr double FrequencyMaxMhz = 12.75;
+constexpr int FrequencyDecimals = 2;
+constexpr int RefreshIntervalMs = 15;
+
+const QStringList &chipNames()
+{
+    static const QStringList names = {
+        QStringLiteral("TS3001"),     QStringLiteral("UCS1912/WS2812"),
+        QStringLiteral("LPD6803"),    QStringLiteral("SN16716"),
+        QStringLiteral("DMX_512"),    QStringLiteral("SPI->DMX"),
+        QStringLiteral("WS2812RGBW"), QStringLiteral("LPD1886 (4096 couleurs)"),
+    };
+    return names;
+}
+
+const QStringList &curtainSizes()
+{
+    static const QStringList sizes = {
+        QStringLiteral("2X1"), QStringLiteral("3X2"), QStringLiteral("4X2")};
+    return sizes;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindowUi)
+{
+    ui->setupUi(this);
+    installValidators();
+    // The chip slot is already connected, so adding the first item selects
+    // it and hides the clock fields of TS3001.
+    ui->output->addItems(chipNames());
+    ui->cbRideau->addItems(curtainSizes());
+    statusText = QString::fromUtf8(Status::WaitingForNode);
+
+    auto *const refreshTimer = new QTimer;
+    connect(refreshTimer, SIGNAL(timeout()), this, SLOT(updateDisplay()));
+    refreshTimer->start(RefreshIntervalMs);
+    connect(searchTimer, SIGNAL(timeout()), this, SLOT(searchDevice()));
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::installValidators()
+{
+    auto *const byteValidator = new QIntValidator(ByteMin, ByteMax, this);
+    auto *const frequencyValidator =
+        new QDoubleValidator(FrequencyMinMhz, FrequencyMaxMhz, FrequencyDecimals, this);
+    frequencyValidator->setNotation(QDoubleValidator::StandardNotation);
+
+    const ConfigEdits edits = configEdits();
+    for (int slot = 0; slot < Slot::EditCount; ++slot)
+        edits[slot]->setValidator(Slot::isFrequency(slot)
+                                      ? static_cast<const QValidator *>(frequencyValidator)
+                                      : byteValidator);
+    ui->numRideau->setValidator(byteValidator);
+    ui->numCostume->setValidator(byteValidator);
+}
+
+MainWindow::ConfigEdits MainWindow::configEdits() const
+{
+    return {ui->ipa1,   ui->ipa2,   ui->ipa3,   ui->ipa4,   ui->ipm1,     ui->ipm2,
+            ui->ipm3,   ui->ipm4,   ui->ipb1,   ui->ipb2,   ui->ipb3,     ui->ipb4,
+            ui->spi1freq, ui->spi2freq,
+            ui->spi1p1, ui->spi1p2, ui->spi1p3, ui->spi1p4, ui->spi1p5,   ui->spi1p6,
+            ui->spi1p7, ui->spi1p8, ui->spi2p1, ui->spi2p2, ui->spi2p3,   ui->spi2p4,
+            ui->spi2p5, ui->spi2p6, ui->spi2p7, ui->spi2p8, ui->offset};
+}
+
+MainWindow::FrequencyWidgets MainWindow::frequencyWidgets() const
+{
+    return {ui->spi1freq, ui->lSpi1Freq, ui->spi2freq, ui->lSpi2Freq};
+}

@@ -1,0 +1,63 @@
+// The connection monitor: finds the node on every search tick, reads its
+// configuration when it arrives or after a command wrote to it, and notices
+// when it is gone.
+
+#include "app/console.h"
+#include "app/sharedstate.h"
+#include "protocol/decode.h"
+#include "ui/mainwindow.h"
+#include "usb/hexdump.h"
+#include "usb/hidtransport.h"
+#include "usb/nodeidentity.h"
+
+namespace {
+
+int openNode()
+{
+    return hidOpen(Node::MaxDevices, Node::VendorId, Node::ProductId, Node::AnyUsagePage,
+                   Node::AnyUsage);
+}
+
+void printReply(int length)
+{
+    consolePrint("\nrecv %d bytes:\n", length);
+    consolePrint("%s", hexDump(reportBuffer.data(), length).constData());
+}
+
+// Requests the configuration and decodes whatever the buffer then holds:
+// after a failed or timed-out read that is the request itself.
+void readNodeConfiguration()
+{
+    waitingForNode = false;
+    nodeConnected = true;
+    statusText = QString::fromUtf8(Status::ConnectedToNode);
+
+    reportBuffer[Report::Command] = cmdRequestConfig;
+    hidSend(Node::Device, reportBuffer.data(), Report::Size, Node::WriteTimeoutMs);
+    const int received =
+        hidReceive(Node::Device, reportBuffer.data(), Report::Size, Node::ReadTimeoutMs);
+    lastReceiveLength = received;
+    if (received < 0) {
+        consolePrint("\nerror reading, device went offline\n");
+        hidClose(Node::Device);
+    } else if (received > 0) {
+        printReply(received);
+    }
+    decodeReport(reportBuffer);
+    reportBuffer[Report::Command] = cmdWriteConfig;
+}
+
+} // namespace
+
+void MainWindow::searchDevice()
+{
+    if (waitingForNode) {
+        statusText = QString::fromUtf8(Status::WaitingForNode);
+        if (openNode() > 0)
+            readNodeConfiguration();
+    }
+    if (nodeConnected && openNode() == 0) {
+        nodeConnected = false;
+        waitingForNode = true;
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// Raw HID access: finds devices by vendor, product, usage page and usage,
+// keeps the opened ones in a numbered list, and moves one report at a time.
+// Counts exclude the report-ID byte: > 0 bytes moved, 0 time-out, -1 error.
+
+// Closes every device opened before, then opens up to max matching devices.
+// A value of 0 or less for an identifier matches every device. Returns the
+// number of devices opened.
+int hidOpen(int max, int vendorId, int productId, int usagePage, int usage);
+
+// Reads one input report of device n into buf (at most len bytes).
+int hidReceive(int n, void *buf, unsigned len, int timeoutMs);
+
+// Writes the len bytes of buf as one report to device n, then pauses 500 ms.
+int hidSend(int n, const void *buf, unsigned len, int timeoutMs);
+
+// Releases device n's handle; the other devices keep their numbers.
+void hidClose(int n);
+
+// Prints the last transfer failure as "err <code>: <text>".
+void hidPrintError();
+
+// Longest report a transfer accepts, report-ID byte excluded.
+constexpr unsigned HidMaxReportLength = 515;
+// Pause after every successful write, giving the node time to store it.
+constexpr int HidPauseAfterWriteMs = 500;
