@@ -61,8 +61,10 @@ QString withDecimalPoint(QString text)
 
 double frequencyTextToMhz(const QString &text)
 {
-    // QString::toDouble parses with the C locale; failure gives 0.0.
-    return withDecimalPoint(text).toDouble();
+    // QString::toDouble parses with the C locale; failure gives 0.0. "nan"
+    // parses but is no frequency, and would slip past every range check.
+    const double mhz = withDecimalPoint(text).toDouble();
+    return std::isnan(mhz) ? 0.0 : mhz;
 }
 
 std::uint8_t frequencyTextToByte(const QString &text)
