@@ -35,6 +35,25 @@ const QStringList &curtainSizes()
     return sizes;
 }
 
+// The byte fields' validator. QIntValidator lets a number above its top
+// through as intermediate while it has no more digits than the top (256 for
+// a top of 255); a byte field refuses the keystroke that makes it so.
+class ByteValidator : public QIntValidator
+{
+public:
+    using QIntValidator::QIntValidator;
+
+    State validate(QString &input, int &pos) const override
+    {
+        const State state = QIntValidator::validate(input, pos);
+        if (state != Intermediate)
+            return state;
+        bool ok = false;
+        const qlonglong value = locale().toLongLong(input, &ok);
+        return ok && value > top() ? Invalid : state;
+    }
+};
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -61,7 +80,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::installValidators()
 {
-    auto *const byteValidator = new QIntValidator(ByteMin, ByteMax, this);
+    auto *const byteValidator = new ByteValidator(ByteMin, ByteMax, this);
     auto *const frequencyValidator =
         new QDoubleValidator(FrequencyMinMhz, FrequencyMaxMhz, FrequencyDecimals, this);
     frequencyValidator->setNotation(QDoubleValidator::StandardNotation);

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Builds the Debian package into a temporary directory, unpacks it into a
+# throw-away root and checks that every file lands in its place, that the
+# package depends on Qt 5 Widgets and hidapi, and that the installed program's
+# shared libraries all resolve.
+# Usage: check-deb.sh <CPackConfig.cmake> <generated udev rule> <extras ON|OFF> <icon sizes, ;-separated>
+set -euo pipefail
+config=$1
+rule=$2
+extras=$3
+IFS=';' read -r -a sizes <<<"$4"
+
+for tool in dpkg-deb ldd; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "$tool not available: not a Debian system, skipped"
+        exit 77
+    fi
+done
+fail=0
+bad() { echo "FAIL: $*"; fail=1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "cpack -G DEB --config $config"
+if ! cpack -G DEB --config "$config" -B "$work/out" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log"
+    echo "FAIL: cpack did not build the package"
+    exit 1
+fi
+mapfile -t debs < <(find "$work/out" -maxdepth 1 -name 'nodeconfig_*.deb')
+[ "${#debs[@]}" -eq 1 ] || { ls -l "$work/out"; echo "FAIL: expected one nodeconfig_*.deb"; exit 1; }
+deb=${debs[0]}
+echo "package: $(basename "$deb")"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+
+expected=(
+    usr/bin/nodeconfig
+    usr/lib/udev/rules.d/70-nodeconfig.rules
+    usr/share/applications/nodeconfig.desktop
+)
+for size in "${sizes[@]}"; do
+    expected+=("usr/share/icons/hicolor/${size}x${size}/apps/nodeconfig.png")
+done
+[ "$extras" = ON ] && expected+=(usr/bin/nodeconfig-demo)
+for file in "${expected[@]}"; do
+    if [ -f "$root/$file" ]; then echo "ok: /$file"; else bad "/$file is not in the package"; fi
+done
+[ "$extras" = ON ] || [ ! -e "$root/usr/bin/nodeconfig-demo" ] || bad "the demo is packaged although extras are off"
+for program in "$root"/usr/bin/*; do
+    [ -x "$program" ] || bad "/usr/bin/$(basename "$program") is not executable"
+done
+# Nothing may escape /usr: a path built from the build machine or the prefix would show here.
+stray=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
+[ -z "$stray" ] || bad "files outside /usr: $stray"
+if [ -n "$(cd "$root" && find . -path './usr/local*')" ]; then bad "files under /usr/local"; fi
+if ! cmp -s "$root/usr/lib/udev/rules.d/70-nodeconfig.rules" "$rule"; then
+    bad "the packaged udev rule differs from the generated one"
+else
+    echo "ok: the packaged udev rule is the generated one"
+fi
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+[[ "$depends" == *libhidapi-hidraw0* ]] && echo "ok: depends on libhidapi-hidraw0" || bad "no libhidapi-hidraw0 in Depends"
+[[ "$depends" == *libqt5widgets5* ]] && echo "ok: depends on libqt5widgets5" || bad "no libqt5widgets5 in Depends"
+[ "$(dpkg-deb -f "$deb" Package)" = nodeconfig ] || bad "package name is not nodeconfig"
+dpkg-deb -I "$deb" postinst >/dev/null 2>&1 && echo "ok: postinst present" || bad "postinst missing"
+
+for program in "$root"/usr/bin/*; do
+    libraries=$(ldd "$program")
+    if grep -q 'not found' <<<"$libraries"; then
+        bad "unresolved libraries of /usr/bin/$(basename "$program"): $(grep 'not found' <<<"$libraries")"
+    else
+        echo "ok: every shared library of /usr/bin/$(basename "$program") resolves"
+    fi
+    if [ "$(basename "$program")" = nodeconfig ] && ! grep -q 'libhidapi-hidraw' <<<"$libraries"; then
+        bad "/usr/bin/nodeconfig is not linked with libhidapi-hidraw"
+    fi
+done
+
+[ "$fail" -eq 0 ] && echo "package: all checks passed"
+exit "$fail"
