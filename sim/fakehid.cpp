@@ -272,10 +272,14 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
     }
     // As the kernel does for a device without numbered reports: a leading
     // report ID of 0 is dropped, anything else goes to the device as data.
-    if (length > 0 && data[0] == UnnumberedReportId)
-        device->node.receive(data + 1, length - 1);
-    else
-        device->node.receive(data, length);
+    const bool withReportId = length > 0 && data[0] == UnnumberedReportId;
+    const unsigned char *const report = withReportId ? data + 1 : data;
+    const std::size_t reportLength = withReportId ? length - 1 : length;
+    // The node's output report is 64 bytes: a longer one, such as a frame
+    // whose report-ID byte is missing, does not fit and is refused.
+    if (reportLength > Report::Size)
+        return failWith(dev, L"report too long");
+    device->node.receive(report, reportLength);
     return static_cast<int>(length);
 }
 

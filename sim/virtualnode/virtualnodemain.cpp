@@ -1,0 +1,202 @@
+// nodeconfig-virtual-node: a node without hardware. It publishes the
+// simulated node as a USB HID device through Linux's /dev/uhid, so that the
+// real nodeconfig (or anything on hidapi) can find and configure it.
+
+#include "sim/simulatednode.h"
+#include "sim/virtualnode/uhidnode.h"
+
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr char UhidPath[] = "/dev/uhid";
+constexpr int PollIntervalMs = 100;
+constexpr int DecimalDigits = 10;
+constexpr int NibbleBits = 4;
+constexpr int ExitUsage = 2;
+
+// Until told otherwise the node holds the factory set-up of a 16-universe
+// node: 2.0.0.15/8, LPD6803 at 0,8 MHz, universes 1..16.
+constexpr NodeReport DefaultConfiguration = {
+    0, 2, 0, 0, 15, 255, 0, 0, 0, 2, 255, 255, 255, 2, 16, 16,
+    1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 16};
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+struct Options {
+    NodeReport configuration = DefaultConfiguration;
+    int capacity = LargeCapacity;
+    std::string logPath;
+    int seconds = 0; // 0: until a signal
+};
+
+void printUsage(std::FILE *out)
+{
+    std::fputs("Usage: nodeconfig-virtual-node [options]\n"
+               "Publishes a simulated node (USB HID 1FC9:0050) through /dev/uhid until\n"
+               "interrupted. Needs root or write access to /dev/uhid.\n\n"
+               "  --config HEX|FILE  initial configuration: 64 bytes as hex digits\n"
+               "                     (spaces and colons ignored), or a file holding them\n"
+               "  --capacity 8|16    universes the node reports (default 16)\n"
+               "  --log FILE         also append every line printed to FILE\n"
+               "  --seconds N        stop after N seconds\n"
+               "  --help             show this help\n",
+               out);
+}
+
+std::optional<NodeReport> parseHexReport(const std::string &text)
+{
+    NodeReport report{};
+    std::size_t nibbles = 0;
+    for (const char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c)) || c == ':' || c == ',')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)) || nibbles >= 2 * Report::Size)
+            return std::nullopt;
+        const char digit = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const int value = std::isdigit(static_cast<unsigned char>(digit)) ? digit - '0'
+                                                                          : digit - 'a' + DecimalDigits;
+        std::uint8_t &byte = report[nibbles / 2];
+        byte = static_cast<std::uint8_t>((byte << NibbleBits) | value);
+        ++nibbles;
+    }
+    if (nibbles != 2 * Report::Size)
+        return std::nullopt;
+    return report;
+}
+
+std::optional<NodeReport> readConfiguration(const std::string &argument)
+{
+    std::ifstream file(argument);
+    if (!file)
+        return parseHexReport(argument);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return parseHexReport(content.str());
+}
+
+std::optional<int> parseCount(const char *text)
+{
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > 86400)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+// Returns the options, or the exit code when the program should stop now.
+int parseOptions(int argc, char *argv[], Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            printUsage(stdout);
+            return EXIT_SUCCESS;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "nodeconfig-virtual-node: unknown option or missing value: %s\n",
+                         name.c_str());
+            printUsage(stderr);
+            return ExitUsage;
+        }
+        const char *const value = argv[++i];
+        if (name == "--config") {
+            const std::optional<NodeReport> configuration = readConfiguration(value);
+            if (!configuration) {
+                std::fprintf(stderr, "nodeconfig-virtual-node: --config needs 64 hex bytes\n");
+                return ExitUsage;
+            }
+            options.configuration = *configuration;
+        } else if (name == "--capacity") {
+            const std::optional<int> capacity = parseCount(value);
+            if (capacity != SmallCapacity && capacity != LargeCapacity) {
+                std::fprintf(stderr, "nodeconfig-virtual-node: --capacity is 8 or 16\n");
+                return ExitUsage;
+            }
+            options.capacity = *capacity;
+        } else if (name == "--log") {
+            options.logPath = value;
+        } else if (name == "--seconds") {
+            const std::optional<int> seconds = parseCount(value);
+            if (!seconds) {
+                std::fprintf(stderr, "nodeconfig-virtual-node: --seconds needs a number\n");
+                return ExitUsage;
+            }
+            options.seconds = *seconds;
+        } else {
+            std::fprintf(stderr, "nodeconfig-virtual-node: unknown option: %s\n", name.c_str());
+            printUsage(stderr);
+            return ExitUsage;
+        }
+    }
+    return -1;
+}
+
+void installSignalHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no restart: a blocked poll returns at once
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Options options;
+    const int early = parseOptions(argc, argv, options);
+    if (early >= 0)
+        return early;
+
+    std::FILE *log = nullptr;
+    if (!options.logPath.empty()) {
+        log = std::fopen(options.logPath.c_str(), "a");
+        if (log == nullptr) {
+            std::fprintf(stderr, "nodeconfig-virtual-node: %s: %s\n", options.logPath.c_str(),
+                         std::strerror(errno));
+            return EXIT_FAILURE;
+        }
+    }
+
+    installSignalHandlers();
+    SimulatedNode node(options.configuration, options.capacity);
+    int status = EXIT_SUCCESS;
+    {
+        UhidNode device(node, log);
+        if (!device.create(UhidPath)) {
+            std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
+            status = EXIT_FAILURE;
+        } else {
+            using Clock = std::chrono::steady_clock;
+            const Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.seconds);
+            while (stopRequested == 0 && (options.seconds == 0 || Clock::now() < deadline)) {
+                if (!device.serviceOnce(PollIntervalMs)) {
+                    std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
+                    status = EXIT_FAILURE;
+                    break;
+                }
+            }
+            device.destroy();
+        }
+    }
+    if (log != nullptr)
+        std::fclose(log);
+    return status;
+}
