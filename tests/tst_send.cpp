@@ -18,26 +18,9 @@ namespace {
 
 using ByteValues = QVector<QPair<int, int>>;
 
-const QStringList configNames = {
-    "ipa1",   "ipa2",   "ipa3",   "ipa4",   "ipm1",   "ipm2",   "ipm3",   "ipm4",
-    "ipb1",   "ipb2",   "ipb3",   "ipb4",   "spi1freq", "spi2freq",
-    "spi1p1", "spi1p2", "spi1p3", "spi1p4", "spi1p5", "spi1p6", "spi1p7", "spi1p8",
-    "spi2p1", "spi2p2", "spi2p3", "spi2p4", "spi2p5", "spi2p6", "spi2p7", "spi2p8",
-    "offset"};
-
 const QStringList addressExample = {"ipa1=192", "ipa2=168", "ipa3=1",   "ipa4=20",
                                     "ipm1=255", "ipm2=255", "ipm3=255", "ipm4=0",
                                     "ipb1=192", "ipb2=168", "ipb3=1",   "ipb4=255"};
-
-QString reportDiff(const NodeReport &actual, const NodeReport &expected)
-{
-    QString diff;
-    for (std::size_t i = 0; i < Report::Size; ++i) {
-        if (actual[i] != expected[i])
-            diff += QString(" [%1] %2 != %3").arg(i).arg(actual[i]).arg(expected[i]);
-    }
-    return diff;
-}
 
 void type(QLineEdit *edit, const QString &text)
 {
@@ -62,7 +45,7 @@ QMap<QString, QString> typeChanges(MainWindow &window, const QStringList &change
 QStringList fieldTexts(MainWindow &window)
 {
     QStringList texts;
-    for (const QString &name : configNames)
+    for (const QString &name : configEditNames)
         texts << window.findChild<QLineEdit *>(name)->text();
     return texts << window.findChild<QLabel *>("maxUnivers")->text();
 }
@@ -132,8 +115,8 @@ void TestSend::encodesTypedForm()
                               "11", "12", "13", "14", "15", "16", "17", "18",
                               "21", "22", "23", "24", "25", "26", "27", "28", "3"};
     QStringList form;
-    for (int i = 0; i < configNames.size(); ++i)
-        form << configNames[i] + '=' + base[i];
+    for (int i = 0; i < configEditNames.size(); ++i)
+        form << configEditNames[i] + '=' + base[i];
     const QMap<QString, QString> typed = typeChanges(window, form + changes);
     window.findChild<QComboBox *>("output")->setCurrentIndex(chip);
 
@@ -156,11 +139,11 @@ void TestSend::encodesTypedForm()
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
     QCOMPARE(outputTypeIndex, chip);
     for (int slot = 0; slot < Slot::EditCount; ++slot) {
-        const QString text = typed[configNames[slot]];
+        const QString text = typed[configEditNames[slot]];
         const QString pointForm = QString(text).replace(',', '.');
         QCOMPARE(DisplayFields[slot], Slot::isFrequency(slot) ? pointForm : text);
         // The widgets keep the decimal comma.
-        QCOMPARE(window.findChild<QLineEdit *>(configNames[slot])->text(), text);
+        QCOMPARE(window.findChild<QLineEdit *>(configEditNames[slot])->text(), text);
     }
     QCOMPARE(DisplayFields[Slot::MaxUniverses], QString("0"));
     QVERIFY(waitingForNode);

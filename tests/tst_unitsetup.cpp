@@ -52,21 +52,6 @@ NodeReport factoryConfig(int capacity)
                       capacity == LargeCapacity ? patch9to16 : noPatch, capacity);
 }
 
-QString reportDiff(const NodeReport &actual, const NodeReport &expected)
-{
-    QString diff;
-    for (std::size_t i = 0; i < Report::Size; ++i) {
-        if (actual[i] != expected[i])
-            diff += QString(" [%1] %2 != %3").arg(i).arg(actual[i]).arg(expected[i]);
-    }
-    return diff;
-}
-
-#define COMPARE_REPORT(actual, expected)                                                   \
-    do {                                                                                   \
-        const QString diff = reportDiff(actual, expected);                                 \
-        QVERIFY2(diff.isEmpty(), qPrintable(diff));                                        \
-    } while (false)
 
 // A buffer as an earlier reply left it: every byte set, reserved ones too.
 NodeReport lastReply(int capacityByte)

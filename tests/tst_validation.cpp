@@ -19,14 +19,6 @@
 
 namespace {
 
-// The configuration edits in the order the form is checked.
-const QStringList configNames = {
-    "ipa1",   "ipa2",   "ipa3",   "ipa4",   "ipm1",   "ipm2",   "ipm3",   "ipm4",
-    "ipb1",   "ipb2",   "ipb3",   "ipb4",   "spi1freq", "spi2freq",
-    "spi1p1", "spi1p2", "spi1p3", "spi1p4", "spi1p5", "spi1p6", "spi1p7", "spi1p8",
-    "spi2p1", "spi2p2", "spi2p3", "spi2p4", "spi2p5", "spi2p6", "spi2p7", "spi2p8",
-    "offset"};
-
 const QString emptyField = QString::fromUtf8("Veuillez remplir tous les champs");
 const QString hostTooLow = QString::fromUtf8("L'adresse IP minimum est .15");
 const QString sending = QString::fromUtf8(Status::SendingNewValues);
@@ -40,8 +32,8 @@ QMap<QString, QString> formTexts(const QStringList &changes)
                                "1",   "2",   "3",   "4",   "5",   "6",   "7",   "8",
                                "9",   "10",  "11",  "12",  "13",  "14",  "15",  "16",
                                "0"};
-    for (int i = 0; i < configNames.size(); ++i)
-        texts[configNames[i]] = valid[i];
+    for (int i = 0; i < configEditNames.size(); ++i)
+        texts[configEditNames[i]] = valid[i];
     texts["numRideau"] = "1";
     for (const QString &change : changes) {
         const int split = change.indexOf('=');
@@ -121,7 +113,7 @@ void TestValidation::configuration()
     const QMap<QString, QString> texts = formTexts(changes);
     ConfigTexts config;
     for (int slot = 0; slot < Slot::EditCount; ++slot)
-        config[slot] = texts[configNames[slot]];
+        config[slot] = texts[configEditNames[slot]];
     QCOMPARE(configurationFailure(config), failure);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "app/sharedstate.h"
+#include "ui/bytevalidator.h"
 #include "ui_mainwindow.h"
 
 #include <QDoubleValidator>
@@ -34,25 +35,6 @@ const QStringList &curtainSizes()
         QStringLiteral("2X1"), QStringLiteral("3X2"), QStringLiteral("4X2")};
     return sizes;
 }
-
-// The byte fields' validator. QIntValidator lets a number above its top
-// through as intermediate while it has no more digits than the top (256 for
-// a top of 255); a byte field refuses the keystroke that makes it so.
-class ByteValidator : public QIntValidator
-{
-public:
-    using QIntValidator::QIntValidator;
-
-    State validate(QString &input, int &pos) const override
-    {
-        const State state = QIntValidator::validate(input, pos);
-        if (state != Intermediate)
-            return state;
-        bool ok = false;
-        const qlonglong value = locale().toLongLong(input, &ok);
-        return ok && value > top() ? Invalid : state;
-    }
-};
 
 } // namespace
 

@@ -86,20 +86,6 @@ void closeToolDevices()
     hidOpen(0, 0, 0, 0, 0);
 }
 
-void resetToolState()
-{
-    closeToolDevices();
-    statusText.clear();
-    reportBuffer = NodeReport{};
-    reportBuffer[Report::Command] = cmdRequestConfig;
-    waitingForNode = true;
-    nodeConnected = false;
-    dataReady = false;
-    lastReceiveLength = 0;
-    outputTypeIndex = 0;
-    DisplayFields = FieldTexts{};
-}
-
 int runWhenNodePresent(QObject &tests, int argc, char *argv[])
 {
     if (!nodePresent()) {

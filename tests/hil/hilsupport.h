@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/nodereport.h"
+#include "testcommon.h"
 
 #include <optional>
 
@@ -25,9 +26,6 @@ bool writeNodeDirectly(const NodeReport &configuration);
 
 // Closes every device the tool opened.
 void closeToolDevices();
-
-// Puts the process-wide state back as at start, devices closed.
-void resetToolState();
 
 // Runs the tests when a node is present; returns SkipReturnCode otherwise.
 int runWhenNodePresent(QObject &tests, int argc, char *argv[]);

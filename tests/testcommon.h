@@ -1,0 +1,52 @@
+#pragma once
+
+#include "protocol/nodereport.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <initializer_list>
+#include <utility>
+
+// Closes every device the tool opened and puts the process-wide state back
+// as it is at start, so that each test starts from a fresh process's state.
+void resetToolState();
+
+// A report with the given bytes at the given offsets and zeros elsewhere.
+NodeReport reportWith(std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes);
+
+// A full, plausible node configuration: 192.168.1.50/24, LPD6803 at 0,8 MHz,
+// universes 1..16, offset 3, capacity code 16, and 0xA0+i in reserved byte i.
+NodeReport sampleConfiguration();
+
+// Object names of the 31 configuration edits, in the order the form is
+// checked and its texts are stored.
+extern const QStringList configEditNames;
+
+// The offsets where two reports differ, as " [offset] actual != expected".
+QString reportDiff(const NodeReport &actual, const NodeReport &expected);
+
+// Compares two reports byte for byte and names the bytes that differ.
+#define COMPARE_REPORT(actual, expected)                                                   \
+    do {                                                                                   \
+        const QString diff = reportDiff(actual, expected);                                 \
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));                                        \
+    } while (false)
+
+// Runs the event loop until the status history's refresh has run once.
+void processRefresh();
+
+// Everything standard output received while the object lives.
+class CapturedOutput
+{
+public:
+    CapturedOutput();
+    ~CapturedOutput();
+    CapturedOutput(const CapturedOutput &) = delete;
+    CapturedOutput &operator=(const CapturedOutput &) = delete;
+    QByteArray text();
+
+private:
+    int savedStdout;
+    QString path;
+};
