@@ -81,6 +81,17 @@ bool writeNodeDirectly(const NodeReport &configuration)
     return written;
 }
 
+bool restoreNodeDirectly(const NodeReport &configuration)
+{
+    if (!writeNodeDirectly(configuration))
+        return false;
+    const std::optional<NodeReport> restored = readNodeDirectly();
+    return restored.has_value()
+        && std::equal(configuration.begin() + Report::ConfigFirst,
+                      configuration.begin() + Report::UniverseOffset + 1,
+                      restored->begin() + Report::ConfigFirst);
+}
+
 void closeToolDevices()
 {
     hidOpen(0, 0, 0, 0, 0);

@@ -24,6 +24,10 @@ std::optional<NodeReport> readNodeDirectly();
 // Writes a configuration as a write command, through hidapi directly.
 bool writeNodeDirectly(const NodeReport &configuration);
 
+// Writes a configuration back and reads it again; true when the node then
+// holds its bytes 1..32 (byte 33 is the node's own capacity).
+bool restoreNodeDirectly(const NodeReport &configuration);
+
 // Closes every device the tool opened.
 void closeToolDevices();
 

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#include <algorithm>
 #include <optional>
 
 class TestHilTransport : public QObject
@@ -36,12 +35,7 @@ private slots:
     void cleanupTestCase()
     {
         closeToolDevices();
-        QVERIFY(writeNodeDirectly(original));
-        const std::optional<NodeReport> restored = readNodeDirectly();
-        QVERIFY(restored.has_value());
-        QVERIFY(std::equal(original.begin() + Report::ConfigFirst,
-                           original.begin() + Report::UniverseOffset + 1,
-                           restored->begin() + Report::ConfigFirst));
+        QVERIFY2(restoreNodeDirectly(original), "the node did not take back its configuration");
     }
 
     void init() { closeToolDevices(); }

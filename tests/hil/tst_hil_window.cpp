@@ -115,12 +115,7 @@ private slots:
     {
         window.reset();
         resetToolState();
-        QVERIFY(writeNodeDirectly(original));
-        const std::optional<NodeReport> restored = readNodeDirectly();
-        QVERIFY(restored.has_value());
-        QVERIFY(std::equal(original.begin() + Report::ConfigFirst,
-                           original.begin() + Report::UniverseOffset + 1,
-                           restored->begin() + Report::ConfigFirst));
+        QVERIFY2(restoreNodeDirectly(original), "the node did not take back its configuration");
     }
 
     void init() { openWindow(); }
