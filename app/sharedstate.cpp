@@ -24,9 +24,3 @@ FieldTexts DisplayFields;
 // Never stopped or destroyed: it lives as long as the process.
 QTimer *const searchTimer = new QTimer;
 MainWindow *mainWindow = nullptr;
-
-namespace Status {
-const char *const WaitingForNode = "En attente de node";
-const char *const ConnectedToNode = "Connecté au node";
-const char *const SendingNewValues = "Envoie des nouvelles valeurs";
-} // namespace Status

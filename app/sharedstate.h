@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/messages.h"
 #include "protocol/decode.h"
 #include "protocol/nodereport.h"
 
@@ -21,12 +22,5 @@ extern std::int32_t outputTypeIndex; // decoded or selected chip code
 extern FieldTexts DisplayFields;     // decoded field texts, slots 0..31
 extern QTimer *const searchTimer;    // 100 ms node search, created before main
 extern MainWindow *mainWindow;
-
-// Status messages shown to the user.
-namespace Status {
-extern const char *const WaitingForNode;
-extern const char *const ConnectedToNode;
-extern const char *const SendingNewValues;
-} // namespace Status
 
 constexpr int SearchIntervalMs = 100;

@@ -8,7 +8,7 @@
 
 void startSearch()
 {
-    statusText = QString::fromUtf8(Status::WaitingForNode);
+    statusText = message(Status::WaitingForNode);
     searchTimer->start(SearchIntervalMs);
 }
 

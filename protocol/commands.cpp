@@ -11,16 +11,14 @@
 #include "protocol/validation.h"
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
-#include "usb/hidtransport.h"
+#include "usb/nodeexchange.h"
 #include "usb/nodeidentity.h"
 
 namespace {
 
-const char *const FactorySettings = "Paramètres d'usine";
-
 int writeReportBuffer()
 {
-    return hidSend(Node::Device, reportBuffer.data(), Report::Size, Node::WriteTimeoutMs);
+    return writeConfiguration(Node::Device, reportBuffer);
 }
 
 // Writes a unit's preset; the number advances only when the node took it,
@@ -65,7 +63,6 @@ void MainWindow::on_bSend_clicked()
     DisplayFields[Slot::MaxUniverses] = ui->maxUnivers->text();
     outputTypeIndex = ui->output->currentIndex();
 
-    reportBuffer[Report::Command] = cmdWriteConfig;
     encodeFields(DisplayFields, outputTypeIndex, reportBuffer);
     writeReportBuffer();
     waitingForNode = true;
@@ -73,7 +70,7 @@ void MainWindow::on_bSend_clicked()
 
 void MainWindow::on_bReset_clicked()
 {
-    statusText = QString::fromUtf8(FactorySettings);
+    statusText = message(Status::FactorySettings);
     reportBuffer = factoryReport(reportBuffer[Report::MaxUniverses]);
     const int written = writeReportBuffer();
     waitingForNode = true;

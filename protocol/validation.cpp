@@ -1,5 +1,6 @@
 #include "protocol/validation.h"
 
+#include "app/messages.h"
 #include "protocol/encoding.h"
 
 #include <algorithm>
@@ -16,18 +17,18 @@ struct ClockMessages {
     const char *tooHigh;
 };
 
-constexpr ClockMessages clockChecks[] = {
-    {Slot::Spi1Freq, "SPI1 Freq trop bas", "SPI1 Freq trop haut"},
-    {Slot::Spi2Freq, "SPI2 Freq trop bas", "SPI2 Freq trop haut"},
+const ClockMessages clockChecks[] = {
+    {Slot::Spi1Freq, Status::Spi1FreqTooLow, Status::Spi1FreqTooHigh},
+    {Slot::Spi2Freq, Status::Spi2FreqTooLow, Status::Spi2FreqTooHigh},
 };
 
 QString clockFailure(const QString &text, const ClockMessages &messages)
 {
     const double mhz = frequencyTextToMhz(text);
     if (mhz < LowestClockMhz)
-        return QString::fromUtf8(messages.tooLow);
+        return message(messages.tooLow);
     if (mhz > HighestClockMhz)
-        return QString::fromUtf8(messages.tooHigh);
+        return message(messages.tooHigh);
     return {};
 }
 
@@ -38,9 +39,9 @@ QString configurationFailure(const ConfigTexts &texts)
     const bool anyEmpty = std::any_of(texts.begin(), texts.end(),
                                       [](const QString &text) { return text.isEmpty(); });
     if (anyEmpty)
-        return QString::fromUtf8("Veuillez remplir tous les champs");
+        return message(Status::FillAllFields);
     if (decimalTextToInteger(texts[Slot::HostOctet]) < LowestHostOctet)
-        return QString::fromUtf8("L'adresse IP minimum est .15");
+        return message(Status::HostOctetTooLow);
     for (const ClockMessages &check : clockChecks) {
         const QString failure = clockFailure(texts[check.slot], check);
         if (!failure.isEmpty())
@@ -53,9 +54,8 @@ QString unitNumberFailure(const QString &text, UnitKind kind)
 {
     const bool curtain = kind == UnitKind::Curtain;
     if (text.isEmpty())
-        return QString::fromUtf8(curtain ? "Aucun numéro de rideau" : "Aucun numéro de costume");
+        return message(curtain ? Status::NoCurtainNumber : Status::NoCostumeNumber);
     if (decimalTextToInteger(text) > LargestUnitNumber)
-        return QString::fromUtf8(curtain ? "Impossible d'ajouter plus de rideau"
-                                         : "Impossible d'ajouter plus de costume");
+        return message(curtain ? Status::TooManyCurtains : Status::TooManyCostumes);
     return {};
 }

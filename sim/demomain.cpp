@@ -2,6 +2,7 @@
 // library: one node appears about a second after start, so the whole tool
 // can be tried without hardware.
 
+#include "app/qtbridge.h"
 #include "app/startup.h"
 #include "sim/fakehid.h"
 
@@ -29,6 +30,7 @@ NodeReport demoConfiguration()
 
 int main(int argc, char *argv[])
 {
+    enableHighDpiScaling();
     QApplication app(argc, argv);
     QTimer::singleShot(PlugInDelayMs, [] { fakehid::plug(demoConfiguration(), LargeCapacity); });
     return runMainWindow(app);

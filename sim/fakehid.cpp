@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <deque>
 #include <map>
 #include <memory>
@@ -30,6 +31,7 @@ struct Device {
     SimulatedNode node;
     DeviceInfo info;
     bool present = true;
+    bool openRefused = false;
     std::deque<bool> schedule;
 };
 
@@ -37,6 +39,16 @@ constexpr unsigned char UnnumberedReportId = 0;
 const char *const PathPrefix = "fakehid:";
 
 struct Library {
+    Library() = default;
+    Library(const Library &) = delete;
+    Library &operator=(const Library &) = delete;
+    // Handles a test leaves open are released with the library.
+    ~Library()
+    {
+        for (const hid_device *handle : liveHandles)
+            delete handle;
+    }
+
     std::map<DeviceId, Device> devices;
     DeviceId nextId = 0;
     std::set<const hid_device *> liveHandles;
@@ -50,10 +62,21 @@ struct Library {
     int releasedCalls = 0;
 };
 
+// Destroyed at exit, which releases the handles left open.
+std::unique_ptr<Library> &libraryInstance()
+{
+    static auto instance = std::make_unique<Library>();
+    return instance;
+}
+
 Library &library()
 {
-    static Library instance;
-    return instance;
+    return *libraryInstance();
+}
+
+void replaceLibrary()
+{
+    libraryInstance() = std::make_unique<Library>();
 }
 
 Device *findDevice(DeviceId id)
@@ -117,7 +140,13 @@ char *copyString(const std::string &text)
 hid_device_info *describe(DeviceId id, const Device &device)
 {
     auto *info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
-    info->path = copyString(PathPrefix + std::to_string(id));
+    info->path = copyString(pathOf(id));
+    if (!device.info.serialNumber.empty()) {
+        const std::wstring &serial = device.info.serialNumber;
+        auto *copy = static_cast<wchar_t *>(std::calloc(serial.size() + 1, sizeof(wchar_t)));
+        std::wmemcpy(copy, serial.c_str(), serial.size());
+        info->serial_number = copy;
+    }
     info->vendor_id = device.info.vendorId;
     info->product_id = device.info.productId;
     info->usage_page = device.info.usagePage;
@@ -136,7 +165,7 @@ bool matches(unsigned short wanted, unsigned short actual)
 DeviceId plug(const NodeReport &configuration, int capacity, const DeviceInfo &info)
 {
     const DeviceId id = library().nextId++;
-    Device device{SimulatedNode(configuration, capacity), info, true, {}};
+    Device device{SimulatedNode(configuration, capacity), info, true, false, {}};
     library().devices.emplace(id, std::move(device));
     return id;
 }
@@ -166,6 +195,17 @@ SimulatedNode &node(DeviceId device)
     return library().devices.at(device).node;
 }
 
+std::string pathOf(DeviceId device)
+{
+    return PathPrefix + std::to_string(device);
+}
+
+void setOpenRefused(DeviceId device, bool refused)
+{
+    if (Device *found = findDevice(device))
+        found->openRefused = refused;
+}
+
 void failNextWrite(Fault fault)
 {
     library().writeFault = PendingFault{fault, 0};
@@ -184,9 +224,7 @@ int releasedHandleCalls() { return library().releasedCalls; }
 
 void reset()
 {
-    for (const hid_device *handle : library().liveHandles)
-        delete handle;
-    library() = Library{};
+    replaceLibrary();
 }
 
 } // namespace fakehid
@@ -228,6 +266,7 @@ void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *de
     while (devs != nullptr) {
         hid_device_info *next = devs->next;
         std::free(devs->path);
+        std::free(devs->serial_number);
         std::free(devs);
         devs = next;
     }
@@ -240,7 +279,7 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
         return nullptr;
     const DeviceId id = std::atoi(path + prefix);
     const Device *device = findDevice(id);
-    if (device == nullptr || !device->present)
+    if (device == nullptr || !device->present || device->openRefused)
         return nullptr;
     ++library().opens;
     auto *handle = new hid_device{id, L"Success"};

@@ -2,6 +2,7 @@
 
 #include "sim/simulatednode.h"
 
+#include <string>
 #include <vector>
 
 // An in-process implementation of the hidapi C API over simulated nodes,
@@ -15,6 +16,7 @@ struct DeviceInfo {
     unsigned short productId = 0x0050;
     unsigned short usagePage = 0xFF00;
     unsigned short usage = 1;
+    std::wstring serialNumber; // empty: the device reports none
 };
 
 // A failure the next write or read meets instead of the node.
@@ -37,6 +39,12 @@ void setPresenceSchedule(DeviceId device, const std::vector<bool> &upcoming);
 bool isPresent(DeviceId device);
 
 SimulatedNode &node(DeviceId device);
+// The path enumeration gives the device, as hid_open_path takes it.
+std::string pathOf(DeviceId device);
+
+// While refused, the device is enumerated but cannot be opened, as a node
+// without access rights or held by another program.
+void setOpenRefused(DeviceId device, bool refused);
 
 void failNextWrite(Fault fault);
 void failNextRead(Fault fault, int shortLength = 0);
@@ -50,7 +58,8 @@ int readCount();
 // with the real library.
 int releasedHandleCalls();
 
-// Forgets every device, fault and counter.
+// Forgets every device, fault and counter, and releases every handle left
+// open (also done at exit).
 void reset();
 
 } // namespace fakehid

@@ -2,10 +2,9 @@
 
 #include "app/sharedstate.h"
 #include "ui/bytevalidator.h"
+#include "ui/frequencyvalidator.h"
 #include "ui_mainwindow.h"
 
-#include <QDoubleValidator>
-#include <QIntValidator>
 #include <QStringList>
 #include <QTimer>
 
@@ -47,7 +46,7 @@ MainWindow::MainWindow(QWidget *parent)
     // it and hides the clock fields of TS3001.
     ui->output->addItems(chipNames());
     ui->cbRideau->addItems(curtainSizes());
-    statusText = QString::fromUtf8(Status::WaitingForNode);
+    statusText = message(Status::WaitingForNode);
 
     auto *const refreshTimer = new QTimer;
     connect(refreshTimer, SIGNAL(timeout()), this, SLOT(updateDisplay()));
@@ -64,7 +63,7 @@ void MainWindow::installValidators()
 {
     auto *const byteValidator = new ByteValidator(ByteMin, ByteMax, this);
     auto *const frequencyValidator =
-        new QDoubleValidator(FrequencyMinMhz, FrequencyMaxMhz, FrequencyDecimals, this);
+        new FrequencyValidator(FrequencyMinMhz, FrequencyMaxMhz, FrequencyDecimals, this);
     frequencyValidator->setNotation(QDoubleValidator::StandardNotation);
 
     const ConfigEdits edits = configEdits();

@@ -8,6 +8,7 @@
 #include "ui/mainwindow.h"
 #include "usb/hexdump.h"
 #include "usb/hidtransport.h"
+#include "usb/nodeexchange.h"
 #include "usb/nodeidentity.h"
 
 namespace {
@@ -30,12 +31,9 @@ void readNodeConfiguration()
 {
     waitingForNode = false;
     nodeConnected = true;
-    statusText = QString::fromUtf8(Status::ConnectedToNode);
+    statusText = message(Status::ConnectedToNode);
 
-    reportBuffer[Report::Command] = cmdRequestConfig;
-    hidSend(Node::Device, reportBuffer.data(), Report::Size, Node::WriteTimeoutMs);
-    const int received =
-        hidReceive(Node::Device, reportBuffer.data(), Report::Size, Node::ReadTimeoutMs);
+    const int received = requestConfiguration(Node::Device, reportBuffer);
     lastReceiveLength = received;
     if (received < 0) {
         consolePrint("\nerror reading, device went offline\n");
@@ -52,7 +50,7 @@ void readNodeConfiguration()
 void MainWindow::searchDevice()
 {
     if (waitingForNode) {
-        statusText = QString::fromUtf8(Status::WaitingForNode);
+        statusText = message(Status::WaitingForNode);
         if (openNode() > 0)
             readNodeConfiguration();
     }

@@ -23,6 +23,8 @@ namespace {
 struct HidDeviceEntry {
     hid_device *handle = nullptr;
     bool open = true;
+    QString path;
+    QString serialNumber;
 };
 
 struct HidError {
@@ -35,9 +37,9 @@ constexpr std::size_t TransferBufferSize = HidMaxReportLength + 1;
 constexpr int LargestIdentifier = 0xFFFF;
 constexpr int TransferFailed = -1;
 constexpr int TransferTimedOut = 0;
-const char *const NoNodeConnected = "Aucun node connecté";
 
 std::vector<HidDeviceEntry> deviceList;
+QStringList refusedPaths;
 bool libraryReady = false;
 HidError lastError;
 
@@ -54,6 +56,7 @@ void closeAllDevices()
             hid_close(entry.handle);
     }
     deviceList.clear();
+    refusedPaths.clear();
 }
 
 bool matches(int wanted, unsigned short actual)
@@ -96,7 +99,7 @@ int refuseReleasedHandle()
 void announceConfigurationWrite(const unsigned char *report, unsigned len)
 {
     if (len > 0 && report[Report::Command] == cmdWriteConfig)
-        statusText = QString::fromUtf8(Status::SendingNewValues);
+        statusText = message(Status::SendingNewValues);
 }
 
 } // namespace
@@ -118,10 +121,16 @@ int hidOpen(int max, int vendorId, int productId, int usagePage, int usage)
          info = info->next) {
         if (!matchesDevice(*info, vendorId, productId, usagePage, usage))
             continue;
+        const QString path = QString::fromLocal8Bit(info->path);
         hid_device *const handle = hid_open_path(info->path);
-        if (handle == nullptr)
+        if (handle == nullptr) {
+            refusedPaths.append(path);
             continue;
-        deviceList.push_back({handle, true});
+        }
+        const QString serial = info->serial_number != nullptr
+            ? QString::fromWCharArray(info->serial_number)
+            : QString();
+        deviceList.push_back({handle, true, path, serial});
         ++count;
     }
     hid_free_enumeration(devices);
@@ -156,7 +165,7 @@ int hidReceive(int n, void *buf, unsigned len, int timeoutMs)
 int hidSend(int n, const void *buf, unsigned len, int timeoutMs)
 {
     if (len > HidMaxReportLength) {
-        statusText = QString::fromUtf8(NoNodeConnected);
+        statusText = message(Status::NoNodeConnected);
         return TransferFailed;
     }
     const HidDeviceEntry *const entry = findEntry(n);
@@ -195,6 +204,23 @@ void hidClose(int n)
         return;
     hid_close(entry->handle);
     entry->handle = nullptr;
+}
+
+QString hidDevicePath(int n)
+{
+    const HidDeviceEntry *const entry = findEntry(n);
+    return entry != nullptr ? entry->path : QString();
+}
+
+QString hidSerialNumber(int n)
+{
+    const HidDeviceEntry *const entry = findEntry(n);
+    return entry != nullptr ? entry->serialNumber : QString();
+}
+
+QStringList hidRefusedPaths()
+{
+    return refusedPaths;
 }
 
 void hidPrintError()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 // Raw HID access: finds devices by vendor, product, usage page and usage,
 // keeps the opened ones in a numbered list, and moves one report at a time.
 // Counts exclude the report-ID byte: > 0 bytes moved, 0 time-out, -1 error.
@@ -20,6 +23,15 @@ void hidClose(int n);
 
 // Prints the last transfer failure as "err <code>: <text>".
 void hidPrintError();
+
+// What the system says of device n, as the last hidOpen found it: its path
+// and its serial number (empty when it has none, or n has no entry).
+QString hidDevicePath(int n);
+QString hidSerialNumber(int n);
+
+// Paths of the devices that the last hidOpen found matching but could not
+// open (no access, or held by another program).
+QStringList hidRefusedPaths();
 
 // Longest report a transfer accepts, report-ID byte excluded.
 constexpr unsigned HidMaxReportLength = 515;

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Debian package into a temporary directory, unpacks it into a
 # throw-away root and checks that every file lands in its place, that the
-# package depends on Qt 5 Widgets and hidapi, and that the installed program's
-# shared libraries all resolve.
-# Usage: check-deb.sh <CPackConfig.cmake> <generated udev rule> <extras ON|OFF> <icon sizes, ;-separated>
+# package depends on the Qt Widgets it was built with and on hidapi, and that
+# the installed programs' shared libraries all resolve.
+# Usage: check-deb.sh <CPackConfig.cmake> <generated udev rule> <extras ON|OFF>
+#                     <icon sizes, ;-separated> <Qt major version, 5 or 6>
 set -euo pipefail
 config=$1
 rule=$2
 extras=$3
 IFS=';' read -r -a sizes <<<"$4"
+qt_major=$5
+qt_widgets=libqt${qt_major}widgets${qt_major}
 
 for tool in dpkg-deb ldd; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -65,7 +68,7 @@ fi
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ "$depends" == *libhidapi-hidraw0* ]] && echo "ok: depends on libhidapi-hidraw0" || bad "no libhidapi-hidraw0 in Depends"
-[[ "$depends" == *libqt5widgets5* ]] && echo "ok: depends on libqt5widgets5" || bad "no libqt5widgets5 in Depends"
+[[ "$depends" == *"$qt_widgets"* ]] && echo "ok: depends on $qt_widgets" || bad "no $qt_widgets in Depends"
 [ "$(dpkg-deb -f "$deb" Package)" = nodeconfig ] || bad "package name is not nodeconfig"
 dpkg-deb -I "$deb" postinst >/dev/null 2>&1 && echo "ok: postinst present" || bad "postinst missing"
 
@@ -76,8 +79,13 @@ for program in "$root"/usr/bin/*; do
     else
         echo "ok: every shared library of /usr/bin/$(basename "$program") resolves"
     fi
-    if [ "$(basename "$program")" = nodeconfig ] && ! grep -q 'libhidapi-hidraw' <<<"$libraries"; then
-        bad "/usr/bin/nodeconfig is not linked with libhidapi-hidraw"
+    if [ "$(basename "$program")" = nodeconfig ]; then
+        grep -q 'libhidapi-hidraw' <<<"$libraries" || bad "/usr/bin/nodeconfig is not linked with libhidapi-hidraw"
+        if grep -q "libQt${qt_major}Widgets" <<<"$libraries"; then
+            echo "ok: /usr/bin/nodeconfig is linked with libQt${qt_major}Widgets"
+        else
+            bad "/usr/bin/nodeconfig is not linked with libQt${qt_major}Widgets"
+        fi
     fi
 done
 

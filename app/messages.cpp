@@ -1,0 +1,28 @@
+#include "app/messages.h"
+
+namespace Status {
+const char *const WaitingForNode = "En attente de node";
+const char *const ConnectedToNode = "Connecté au node";
+const char *const SendingNewValues = "Envoie des nouvelles valeurs";
+const char *const NoNodeConnected = "Aucun node connecté";
+const char *const AccessRefused = "Node détecté, accès refusé";
+const char *const FactorySettings = "Paramètres d'usine";
+const char *const FillAllFields = "Veuillez remplir tous les champs";
+const char *const HostOctetTooLow = "L'adresse IP minimum est .15";
+const char *const Spi1FreqTooLow = "SPI1 Freq trop bas";
+const char *const Spi1FreqTooHigh = "SPI1 Freq trop haut";
+const char *const Spi2FreqTooLow = "SPI2 Freq trop bas";
+const char *const Spi2FreqTooHigh = "SPI2 Freq trop haut";
+const char *const NoCurtainNumber = "Aucun numéro de rideau";
+const char *const NoCostumeNumber = "Aucun numéro de costume";
+const char *const TooManyCurtains = "Impossible d'ajouter plus de rideau";
+const char *const TooManyCostumes = "Impossible d'ajouter plus de costume";
+
+const char *const All[] = {
+    WaitingForNode,  ConnectedToNode, SendingNewValues, NoNodeConnected, AccessRefused,
+    FactorySettings, FillAllFields,   HostOctetTooLow,  Spi1FreqTooLow,  Spi1FreqTooHigh,
+    Spi2FreqTooLow,  Spi2FreqTooHigh, NoCurtainNumber,  NoCostumeNumber, TooManyCurtains,
+    TooManyCostumes,
+};
+const int Count = sizeof All / sizeof All[0];
+} // namespace Status

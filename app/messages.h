@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// Every status message the tool shows, in one place: the window's status
+// history shows them, the command-line tool prints them, and the window's
+// font is chosen so that each fits the status line.
+namespace Status {
+// Connection monitor and transport.
+extern const char *const WaitingForNode;
+extern const char *const ConnectedToNode;
+extern const char *const SendingNewValues;
+extern const char *const NoNodeConnected;
+extern const char *const AccessRefused;
+// Commands.
+extern const char *const FactorySettings;
+// Checks of the form.
+extern const char *const FillAllFields;
+extern const char *const HostOctetTooLow;
+extern const char *const Spi1FreqTooLow;
+extern const char *const Spi1FreqTooHigh;
+extern const char *const Spi2FreqTooLow;
+extern const char *const Spi2FreqTooHigh;
+// Checks of the unit numbers.
+extern const char *const NoCurtainNumber;
+extern const char *const NoCostumeNumber;
+extern const char *const TooManyCurtains;
+extern const char *const TooManyCostumes;
+
+// All of the above, for whoever needs to go through them.
+extern const char *const All[];
+extern const int Count;
+} // namespace Status
+
+// A message as the text the widgets and the console take.
+inline QString message(const char *text)
+{
+    return QString::fromUtf8(text);
+}
