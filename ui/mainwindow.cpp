@@ -48,7 +48,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->cbRideau->addItems(curtainSizes());
     statusText = message(Status::WaitingForNode);
 
-    auto *const refreshTimer = new QTimer;
+    // A child of the window: it runs as long as the window exists and goes
+    // with it, so that a destroyed window leaves no timer behind.
+    auto *const refreshTimer = new QTimer(this);
     connect(refreshTimer, SIGNAL(timeout()), this, SLOT(updateDisplay()));
     refreshTimer->start(RefreshIntervalMs);
     connect(searchTimer, SIGNAL(timeout()), this, SLOT(searchDevice()));
