@@ -1,5 +1,7 @@
 #include "app/messages.h"
 
+#include <QtGlobal>
+
 namespace Status {
 const char *const WaitingForNode = "En attente de node";
 const char *const ConnectedToNode = "Connecté au node";
@@ -26,3 +28,13 @@ const char *const All[] = {
 };
 const int Count = sizeof All / sizeof All[0];
 } // namespace Status
+
+#if defined(Q_OS_LINUX)
+const char *const AccessRefusedFix =
+    "installez la règle udev de nodeconfig (70-nodeconfig.rules, voir le README), "
+    "puis débranchez et rebranchez le node";
+#else
+const char *const AccessRefusedFix =
+    "un autre programme utilise peut-être le node : fermez-le, "
+    "puis débranchez et rebranchez le node";
+#endif

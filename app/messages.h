@@ -32,6 +32,10 @@ extern const char *const All[];
 extern const int Count;
 } // namespace Status
 
+// What to do about a node that is plugged in but cannot be opened, for the
+// console: on Linux the missing udev rule, elsewhere another program.
+extern const char *const AccessRefusedFix;
+
 // A message as the text the widgets and the console take.
 inline QString message(const char *text)
 {

@@ -5,6 +5,7 @@
 #include "protocol/nodereport.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -20,6 +21,7 @@ extern bool dataReady;               // DisplayFields not yet shown
 extern std::int32_t lastReceiveLength;
 extern std::int32_t outputTypeIndex; // decoded or selected chip code
 extern FieldTexts DisplayFields;     // decoded field texts, slots 0..31
+extern QStringList refusedNodePaths; // nodes found but not opened, already named
 extern QTimer *const searchTimer;    // 100 ms node search, created before main
 extern MainWindow *mainWindow;
 

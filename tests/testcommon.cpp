@@ -24,6 +24,7 @@ void resetToolState()
     lastReceiveLength = 0;
     outputTypeIndex = 0;
     DisplayFields = FieldTexts{};
+    refusedNodePaths.clear();
 }
 
 NodeReport reportWith(std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes)

@@ -1,6 +1,7 @@
 // The connection monitor: finds the node on every search tick, reads its
 // configuration when it arrives or after a command wrote to it, and notices
-// when it is gone.
+// when it is gone. A node that is plugged in but cannot be opened is named
+// rather than taken for no node at all.
 
 #include "app/console.h"
 #include "app/sharedstate.h"
@@ -45,14 +46,31 @@ void readNodeConfiguration()
     reportBuffer[Report::Command] = cmdWriteConfig;
 }
 
+// Prints one line for each node the last search found but could not open,
+// once for as long as it stays plugged in.
+void nameRefusedNodes()
+{
+    const QStringList refused = hidRefusedPaths();
+    for (const QString &path : refused) {
+        if (!refusedNodePaths.contains(path))
+            consolePrint("\nnode %s : accès refusé ; %s\n", path.toLocal8Bit().constData(),
+                         AccessRefusedFix);
+    }
+    refusedNodePaths = refused;
+}
+
 } // namespace
 
 void MainWindow::searchDevice()
 {
     if (waitingForNode) {
         statusText = message(Status::WaitingForNode);
-        if (openNode() > 0)
+        const int opened = openNode();
+        nameRefusedNodes();
+        if (opened > 0)
             readNodeConfiguration();
+        else if (!refusedNodePaths.isEmpty())
+            statusText = message(Status::AccessRefused);
     }
     if (nodeConnected && openNode() == 0) {
         nodeConnected = false;
