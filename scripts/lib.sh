@@ -1,34 +1,54 @@
-# Shared by scripts/run and scripts/test: installs what is missing on a
-# Debian or Ubuntu machine and builds into build/.
+# Shared by the scripts: installs what is missing on a Debian or Ubuntu
+# machine and configures and builds the project.
+#
+# Build folders, each configured one way only, so that no script forces a
+# rebuild of what another built:
+#   build/           scripts/run and scripts/package: Qt 5, the programs only
+#   build/ci-qt5     scripts/test and scripts/vm-test: Qt 5, warnings as errors, tests
+#   build/ci-qt6     scripts/test: the same with Qt 6
+#   build/ci-sanitize  scripts/test: Qt 5 with AddressSanitizer and UBSan
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="$ROOT/build"
+CI_BUILD_DIR="$BUILD_DIR/ci-qt5"
 
-# Debian packages the build and the tests need, keyed by a file each provides.
-REQUIRED_PACKAGES=(
+MULTIARCH="$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -dumpmachine 2>/dev/null || echo x86_64-linux-gnu)"
+
+# Debian packages, each with a file it provides: "package:file".
+BUILD_PACKAGES=(
     "g++:/usr/bin/g++"
     "make:/usr/bin/make"
     "cmake:/usr/bin/cmake"
     "pkg-config:/usr/bin/pkg-config"
-    "qtbase5-dev:/usr/lib/x86_64-linux-gnu/cmake/Qt5Widgets/Qt5WidgetsConfig.cmake"
     "libhidapi-dev:/usr/include/hidapi/hidapi.h"
+)
+QT5_PACKAGES=("qtbase5-dev:/usr/lib/$MULTIARCH/cmake/Qt5Widgets/Qt5WidgetsConfig.cmake")
+QT6_PACKAGES=(
+    "qt6-base-dev:/usr/lib/$MULTIARCH/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake"
+    "qt6-base-dev-tools:/usr/lib/qt6/libexec/moc"
+)
+# The Debian package (CPack) and its check.
+PACKAGE_PACKAGES=(
+    "dpkg-dev:/usr/bin/dpkg-shlibdeps"
+    "file:/usr/bin/file"
 )
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
         "$@"
-    elif command -v sudo >/dev/null 2>&1; then
-        sudo "$@"
     else
-        echo "nodeconfig: need root (or sudo) to install: $*" >&2
-        return 1
+        sudo "$@"
     fi
 }
 
-# Installs the packages whose file is missing; extra "package:file" pairs may be given.
+can_be_root() {
+    [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null 2>&1
+}
+
+# Installs the packages whose file is missing, given as "package:file".
 install_missing() {
     local missing=() entry package file
-    for entry in "${REQUIRED_PACKAGES[@]}" "$@"; do
+    for entry in "$@"; do
         package="${entry%%:*}"
         file="${entry#*:}"
         if [ ! -e "$file" ] && ! dpkg -s "$package" >/dev/null 2>&1; then
@@ -38,17 +58,59 @@ install_missing() {
     [ "${#missing[@]}" -eq 0 ] && return 0
     if ! command -v apt-get >/dev/null 2>&1; then
         echo "nodeconfig: please install: ${missing[*]}" >&2
-        return 1
+        exit 1
+    fi
+    if ! can_be_root; then
+        echo "nodeconfig: missing packages; install them as root, then run this again:" >&2
+        echo "    sudo apt-get install ${missing[*]}" >&2
+        exit 1
     fi
     echo "nodeconfig: installing ${missing[*]}"
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures and builds; "werror" as first argument turns warnings into errors.
-build_project() {
-    local werror=OFF
-    [ "${1:-}" = werror ] && werror=ON
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNODECONFIG_WERROR="$werror" >/dev/null
-    cmake --build "$BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)"
+build_jobs() {
+    nproc 2>/dev/null || echo 2
 }
+
+# configure DIR [cmake options...]: configures DIR with exactly these options.
+# Running it again with the same options changes nothing, so nothing rebuilds.
+configure() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+
+# The folder of scripts/run and scripts/package: the programs, no tests.
+configure_programs() {
+    configure "$BUILD_DIR" -DNODECONFIG_QT_MAJOR=5 -DNODECONFIG_WERROR=OFF \
+        -DNODECONFIG_BUILD_TESTS=OFF -DNODECONFIG_BUILD_BENCH=OFF -DNODECONFIG_SANITIZE=OFF
+}
+
+# ci_build QT_MAJOR DIR [cmake options...]: the tests' build, warnings as errors.
+ci_build() {
+    local major=$1 dir=$2
+    shift 2
+    configure "$dir" -DNODECONFIG_QT_MAJOR="$major" -DNODECONFIG_WERROR=ON \
+        -DNODECONFIG_BUILD_TESTS=ON -DNODECONFIG_BUILD_BENCH=ON "$@"
+    cmake --build "$dir" -j "$(build_jobs)"
+}
+
+# What the tests need besides the build: the French locale, the desktop-entry
+# and package checks, and the fonts the window is measured with.
+TEST_PACKAGES=(
+    "locales:/usr/sbin/locale-gen"
+    "desktop-file-utils:/usr/bin/desktop-file-validate"
+    "fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+    "fonts-noto-core:/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf"
+    "fonts-cantarell:/usr/share/doc/fonts-cantarell/copyright"
+    "fonts-liberation2:/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"
+)
+# The VM run: QEMU, the guest's busybox, and what unpacks the kernel.
+VM_PACKAGES=(
+    "qemu-system-x86:/usr/bin/qemu-system-x86_64"
+    "busybox-static:/usr/share/doc/busybox-static/copyright"
+    "xz-utils:/usr/bin/xz"
+    "gzip:/bin/gzip"
+)
