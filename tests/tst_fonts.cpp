@@ -29,6 +29,8 @@ const QList<qreal> DesktopPointSizes = {9, 10, 11};
 // The smallest text the window may fall back to.
 constexpr int ReadablePixelSize = 9;
 const QSize WindowSize(666, 632);
+// The styles draw a combo box's current item this far inside its edit field.
+constexpr int ComboItemInset = 1;
 
 QStringList statusMessages()
 {
@@ -105,7 +107,8 @@ TextPlace labelPlace(const QLabel &label)
     QRect rect = label.contentsRect();
     // A framed label keeps its text half an 'x' off the frame.
     if (label.frameWidth() > 0 && label.indent() < 0) {
-        const int indent = label.fontMetrics().boundingRect(QStringLiteral("x")).width() / 2;
+        const int indent =
+            label.fontMetrics().boundingRect(QRect(), Qt::TextSingleLine, "x").width() / 2;
         if (label.alignment() & Qt::AlignLeft)
             rect.setLeft(rect.left() + indent);
         if (label.alignment() & Qt::AlignRight)
@@ -130,7 +133,7 @@ TextPlace comboPlace(const QComboBox &combo)
     option.frame = combo.hasFrame();
     const QRect field = combo.style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                       QStyle::SC_ComboBoxEditField, &combo);
-    return {field.adjusted(1, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter};
+    return {field.adjusted(ComboItemInset, 0, -ComboItemInset, 0), Qt::AlignLeft | Qt::AlignVCenter};
 }
 
 TextPlace textPlace(const QWidget &widget)
