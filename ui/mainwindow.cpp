@@ -1,7 +1,10 @@
 #include "ui/mainwindow.h"
 
+#include "app/messages.h"
 #include "app/sharedstate.h"
+#include "protocol/nodereport.h"
 #include "ui/bytevalidator.h"
+#include "ui/formfont.h"
 #include "ui/frequencyvalidator.h"
 #include "ui_mainwindow.h"
 
@@ -35,6 +38,18 @@ const QStringList &curtainSizes()
     return sizes;
 }
 
+// What the status lines and the capacity label show once the tool runs.
+LaterTexts laterTexts(const Ui::MainWindowUi &ui)
+{
+    QStringList messages;
+    for (int index = 0; index < Status::Count; ++index)
+        messages << message(Status::All[index]);
+    const QStringList capacities = {QString::number(SmallCapacity),
+                                    QString::number(LargeCapacity)};
+    return {{ui.display, messages},  {ui.display2, messages},      {ui.display3, messages},
+            {ui.display4, messages}, {ui.maxUnivers, capacities}};
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -46,6 +61,9 @@ MainWindow::MainWindow(QWidget *parent)
     // it and hides the clock fields of TS3001.
     ui->output->addItems(chipNames());
     ui->cbRideau->addItems(curtainSizes());
+    // Once every text is in place: the fixed geometry may be too small for
+    // the platform's font.
+    fitFormFont(ui->centralWidget, laterTexts(*ui));
     statusText = message(Status::WaitingForNode);
 
     // A child of the window: it runs as long as the window exists and goes

@@ -1,0 +1,288 @@
+// Every text of the window shows whole in its fixed geometry, under the
+// fonts Linux desktops use at the sizes they use, and on a scaled screen.
+// The places where texts are drawn are worked out here on their own, from
+// the style, so that a widget or a text the window forgets is caught.
+
+#include "app/messages.h"
+#include "app/qtbridge.h"
+#include "testsupport.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QStringList DesktopFonts = {"DejaVu Sans", "Noto Sans", "Cantarell", "Liberation Sans"};
+const QList<qreal> DesktopPointSizes = {9, 10, 11};
+// The smallest text the window may fall back to.
+constexpr int ReadablePixelSize = 9;
+const QSize WindowSize(666, 632);
+// The styles draw a combo box's current item this far inside its edit field.
+constexpr int ComboItemInset = 1;
+
+QStringList statusMessages()
+{
+    QStringList messages;
+    for (int index = 0; index < Status::Count; ++index)
+        messages << message(Status::All[index]);
+    return messages;
+}
+
+// A widget with a text, the texts it can show, and the sibling whose left
+// edge ends the place where they are seen.
+struct TextWidget
+{
+    const char *name;
+    QStringList texts;
+    const char *coveredBy;
+};
+
+QList<TextWidget> textWidgets()
+{
+    const QStringList messages = statusMessages();
+    const QString degree = QString::fromUtf8("\u00b0");
+    return {
+        {"display", messages, ""},
+        {"display2", messages, ""},
+        {"display3", messages, ""},
+        {"display4", messages, ""},
+        {"label", {"IP"}, ""},
+        {"label_2", {"IP Mask"}, ""},
+        {"label_3", {"IP Broadcast"}, ""},
+        {"label_4", {"Offset Univers"}, ""},
+        {"label_5", {"Output"}, ""},
+        {"lSpi1Freq", {"SPI1 Freq MHz"}, ""},
+        {"label_7", {"SPI1 Patch"}, ""},
+        {"lSpi2Freq", {"SPI2 Freq MHz"}, ""},
+        {"label_9", {"SPI2 Patch"}, ""},
+        {"output",
+         {"TS3001", "UCS1912/WS2812", "LPD6803", "SN16716", "DMX_512", "SPI->DMX", "WS2812RGBW",
+          "LPD1886 (4096 couleurs)"},
+         ""},
+        {"bSend", {"Envoyer"}, ""},
+        {"bReset", {QString::fromUtf8("Param\u00e8tres d'usine rideau")}, ""},
+        {"label_10", {"Max Univers :"}, ""},
+        {"maxUnivers", {"0", "8", "16"}, ""},
+        {"bAddRideau", {"Ajouter"}, ""},
+        {"label_11", {"Ajouter rideau n" + degree}, "numRideau"},
+        {"label_12", {"Ajouter costume n" + degree}, "numCostume"},
+        {"bAddCostume", {"Ajouter"}, ""},
+        {"cbRideau", {"2X1", "3X2", "4X2"}, ""},
+    };
+}
+
+bool installed(const QString &family)
+{
+    return QFontInfo(QFont(family)).family() == family;
+}
+
+QFont desktopFont(const QString &family, qreal pointSize)
+{
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+// Where a widget draws its text, in its own coordinates, and how it aligns it.
+struct TextPlace
+{
+    QRect rect;
+    Qt::Alignment alignment;
+};
+
+TextPlace labelPlace(const QLabel &label)
+{
+    QRect rect = label.contentsRect();
+    // A framed label keeps its text half an 'x' off the frame.
+    if (label.frameWidth() > 0 && label.indent() < 0) {
+        const int indent =
+            label.fontMetrics().boundingRect(QRect(), Qt::TextSingleLine, "x").width() / 2;
+        if (label.alignment() & Qt::AlignLeft)
+            rect.setLeft(rect.left() + indent);
+        if (label.alignment() & Qt::AlignRight)
+            rect.setRight(rect.right() - indent);
+    }
+    return {rect, label.alignment()};
+}
+
+TextPlace buttonPlace(const QPushButton &button)
+{
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    return {button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button),
+            Qt::AlignCenter};
+}
+
+TextPlace comboPlace(const QComboBox &combo)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.frame = combo.hasFrame();
+    const QRect field = combo.style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                      QStyle::SC_ComboBoxEditField, &combo);
+    return {field.adjusted(ComboItemInset, 0, -ComboItemInset, 0), Qt::AlignLeft | Qt::AlignVCenter};
+}
+
+TextPlace textPlace(const QWidget &widget)
+{
+    if (const auto *const label = qobject_cast<const QLabel *>(&widget))
+        return labelPlace(*label);
+    if (const auto *const button = qobject_cast<const QPushButton *>(&widget))
+        return buttonPlace(*button);
+    if (const auto *const combo = qobject_cast<const QComboBox *>(&widget))
+        return comboPlace(*combo);
+    return {widget.rect(), Qt::AlignLeft};
+}
+
+// Why a text is not seen whole where the widget draws it; empty if it is.
+QString cutText(const QWidget &widget, const TextPlace &place, const QString &text)
+{
+    const QFontMetrics metrics(widget.font());
+    const QRect laidOut = QStyle::alignedRect(
+        Qt::LeftToRight, place.alignment,
+        metrics.boundingRect(QRect(), Qt::TextSingleLine, text).size(), place.rect);
+    const int left = laidOut.left();
+    const int right = laidOut.right();
+    if (left >= place.rect.left() && right <= place.rect.right()
+        && metrics.tightBoundingRect(text).height() <= place.rect.height())
+        return QString();
+    return QString("\"%1\" takes x %2..%3 (%4 pt, stretch %5), seen in x %6..%7, height %8")
+        .arg(text)
+        .arg(left)
+        .arg(right)
+        .arg(widget.font().pointSizeF())
+        .arg(widget.font().stretch())
+        .arg(place.rect.left())
+        .arg(place.rect.right())
+        .arg(place.rect.height());
+}
+
+qreal expectedPixelRatio()
+{
+    const QByteArray factor = qgetenv("QT_SCALE_FACTOR");
+    return factor.isEmpty() ? 1.0 : factor.toDouble();
+}
+
+} // namespace
+
+class TestFonts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void textsFit_data();
+    void textsFit();
+    void fittingFontKept();
+    void windowScalesAsAWhole();
+
+private:
+    MainWindow &windowIn(const QFont &font);
+
+    std::unique_ptr<MainWindow> window;
+    QFont windowFont;
+};
+
+// Rows of one font come together, so their window is made once.
+MainWindow &TestFonts::windowIn(const QFont &font)
+{
+    if (!window || !(font == windowFont)) {
+        window.reset();
+        QApplication::setFont(font);
+        resetSharedState();
+        window = std::make_unique<MainWindow>();
+        windowFont = font;
+    }
+    return *window;
+}
+
+void TestFonts::textsFit_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<qreal>("pointSize");
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("coveredBy");
+
+    const QList<TextWidget> widgets = textWidgets();
+    for (const QString &family : DesktopFonts)
+        for (const qreal size : DesktopPointSizes)
+            for (const TextWidget &widget : widgets)
+                QTest::addRow("%s %gpt %s", qPrintable(family), size, widget.name)
+                    << family << size << QString(widget.name) << widget.texts
+                    << QString(widget.coveredBy);
+}
+
+void TestFonts::textsFit()
+{
+    QFETCH(QString, family);
+    QFETCH(qreal, pointSize);
+    QFETCH(QString, widget);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, coveredBy);
+    if (!installed(family))
+        QSKIP(qPrintable(family + " is not installed"));
+
+    const MainWindow &shown = windowIn(desktopFont(family, pointSize));
+    const QWidget *const target = shown.findChild<QWidget *>(widget);
+    QVERIFY2(target, qPrintable("no widget " + widget));
+    TextPlace place = textPlace(*target);
+    if (!coveredBy.isEmpty()) {
+        const QWidget *const cover = shown.findChild<QWidget *>(coveredBy);
+        QVERIFY(cover);
+        QVERIFY(cover->x() > target->x());
+        place.rect.setRight(qMin(place.rect.right(), cover->x() - target->x() - 1));
+    }
+    for (const QString &text : texts) {
+        const QString cut = cutText(*target, place, text);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut));
+    }
+    QVERIFY(QFontInfo(target->font()).pixelSize() >= ReadablePixelSize);
+}
+
+void TestFonts::fittingFontKept()
+{
+    // Small enough for every text, as a platform font drawn for this form is.
+    const QFont small = desktopFont("DejaVu Sans", 6);
+    if (!installed(small.family()))
+        QSKIP("DejaVu Sans is not installed");
+    const MainWindow &shown = windowIn(small);
+    QCOMPARE(shown.centralWidget()->font(), QApplication::font());
+}
+
+void TestFonts::windowScalesAsAWhole()
+{
+    const qreal ratio = expectedPixelRatio();
+    window.reset();
+    resetSharedState();
+    MainWindow shown;
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    QCOMPARE(shown.devicePixelRatioF(), ratio);
+    QCOMPARE(shown.size(), WindowSize);
+    QCOMPARE(shown.grab().size(), WindowSize * ratio);
+}
+
+// The window is made as the tool makes it: the scaling is chosen before the
+// application object.
+int main(int argc, char *argv[])
+{
+    enableHighDpiScaling();
+    QApplication app(argc, argv);
+    TestFonts test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_fonts.moc"

@@ -1,0 +1,210 @@
+#include "ui/formfont.h"
+
+#include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Readability floors. Below the smallest size the form is shown in that size
+// even if a text is still cut: a cut letter reads better than a blur.
+constexpr int MinimumPixelSize = 9;
+constexpr int MinimumStretch = 80; // percent of the normal width
+constexpr int StretchStep = 5;
+constexpr qreal PointSizeStep = 0.5;
+// The styles draw a combo box's current item this far inside its edit field.
+constexpr int ComboLabelInset = 1;
+
+// A child of the form and every text it can show.
+struct ShownTexts
+{
+    const QWidget *widget;
+    QStringList texts;
+};
+
+// How a candidate font differs from the one each widget already has.
+struct FontShape
+{
+    qreal pointSize;
+    int stretch;
+};
+
+QFont shaped(QFont font, const FontShape &shape)
+{
+    font.setPointSizeF(shape.pointSize);
+    font.setStretch(shape.stretch);
+    return font;
+}
+
+QStringList currentTexts(const QWidget *widget)
+{
+    if (const auto *const label = qobject_cast<const QLabel *>(widget))
+        return {label->text()};
+    if (const auto *const button = qobject_cast<const QPushButton *>(widget))
+        return {button->text()};
+    QStringList items;
+    if (const auto *const combo = qobject_cast<const QComboBox *>(widget))
+        for (int index = 0; index < combo->count(); ++index)
+            items << combo->itemText(index);
+    return items;
+}
+
+std::vector<ShownTexts> shownTexts(const QWidget *form, const LaterTexts &laterTexts)
+{
+    std::vector<ShownTexts> shown;
+    for (const QWidget *const child :
+         form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        QStringList texts = currentTexts(child) + laterTexts.value(child);
+        texts.removeAll(QString());
+        if (!texts.isEmpty())
+            shown.push_back({child, texts});
+    }
+    return shown;
+}
+
+// Where QLabel lays out its text: inside its frame and margin and, when it
+// is framed and has no indent of its own, half an 'x' in from the side it is
+// aligned to.
+QRect labelTextRect(const QLabel *label, const QFontMetrics &metrics)
+{
+    const int margin = label->margin();
+    QRect rect = label->contentsRect().adjusted(margin, margin, -margin, -margin);
+    int indent = label->indent();
+    if (indent < 0 && label->frameWidth() > 0)
+        indent = metrics.boundingRect(QRect(), Qt::TextSingleLine, QStringLiteral("x")).width() / 2;
+    if (indent <= 0)
+        return rect;
+    const Qt::Alignment alignment =
+        QStyle::visualAlignment(label->layoutDirection(), label->alignment());
+    if (alignment & Qt::AlignLeft)
+        rect.setLeft(rect.left() + indent);
+    else if (alignment & Qt::AlignRight)
+        rect.setRight(rect.right() - indent);
+    if (alignment & Qt::AlignTop)
+        rect.setTop(rect.top() + indent);
+    else if (alignment & Qt::AlignBottom)
+        rect.setBottom(rect.bottom() - indent);
+    return rect;
+}
+
+QRect buttonTextRect(const QPushButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    if (button->autoDefault() || button->isDefault())
+        option.features |= QStyleOptionButton::AutoDefaultButton;
+    if (button->isFlat())
+        option.features |= QStyleOptionButton::Flat;
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+}
+
+QRect comboTextRect(const QComboBox *combo)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    option.frame = combo->hasFrame();
+    const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxEditField, combo);
+    return field.adjusted(ComboLabelInset, 0, -ComboLabelInset, 0);
+}
+
+// The part of a widget's text rectangle, in its parent's coordinates, that no
+// sibling beside it covers.
+QRect uncoveredTextArea(const QWidget *widget, const QRect &textRect)
+{
+    QRect area = textRect.translated(widget->pos());
+    for (const QWidget *const sibling : widget->parentWidget()->findChildren<QWidget *>(
+             QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect cover = sibling->geometry();
+        if (sibling == widget || !cover.intersects(area))
+            continue;
+        if (cover.left() > area.left())
+            area.setRight(cover.left() - 1);
+        else if (cover.right() < area.right())
+            area.setLeft(cover.right() + 1);
+    }
+    return area;
+}
+
+QRect visibleTextArea(const QWidget *widget, const QFontMetrics &metrics)
+{
+    QRect textRect = widget->contentsRect();
+    if (const auto *const label = qobject_cast<const QLabel *>(widget))
+        textRect = labelTextRect(label, metrics);
+    else if (const auto *const button = qobject_cast<const QPushButton *>(widget))
+        textRect = buttonTextRect(button);
+    else if (const auto *const combo = qobject_cast<const QComboBox *>(widget))
+        textRect = comboTextRect(combo);
+    return uncoveredTextArea(widget, textRect);
+}
+
+// The room a text takes where it is drawn: its laid-out width, which holds
+// the ink of its last glyph, and the height of its ink.
+QSize drawnSize(const QFontMetrics &metrics, const QString &text)
+{
+    return {metrics.boundingRect(QRect(), Qt::TextSingleLine, text).width(),
+            metrics.tightBoundingRect(text).height()};
+}
+
+bool textsFit(const ShownTexts &shown, const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const QSize room = visibleTextArea(shown.widget, metrics).size();
+    return std::all_of(shown.texts.cbegin(), shown.texts.cend(), [&](const QString &text) {
+        const QSize size = drawnSize(metrics, text);
+        return size.width() <= room.width() && size.height() <= room.height();
+    });
+}
+
+bool allFitAsTheyAre(const std::vector<ShownTexts> &shown)
+{
+    return std::all_of(shown.cbegin(), shown.cend(), [](const ShownTexts &item) {
+        return textsFit(item, item.widget->font());
+    });
+}
+
+bool allFit(const std::vector<ShownTexts> &shown, const FontShape &shape)
+{
+    return std::all_of(shown.cbegin(), shown.cend(), [&](const ShownTexts &item) {
+        return textsFit(item, shaped(item.widget->font(), shape));
+    });
+}
+
+// Candidates from the best to read to the least: the full size first, each
+// size from its normal width down to the narrowest, until the size floor.
+std::vector<FontShape> shapesByPreference(const QFont &base)
+{
+    const qreal baseSize = base.pointSizeF() > 0 ? base.pointSizeF() : QFontInfo(base).pointSizeF();
+    std::vector<FontShape> shapes;
+    for (qreal size = baseSize;
+         QFontInfo(shaped(base, {size, QFont::Unstretched})).pixelSize() >= MinimumPixelSize;
+         size -= PointSizeStep)
+        for (int stretch = QFont::Unstretched; stretch >= MinimumStretch; stretch -= StretchStep)
+            shapes.push_back({size, stretch});
+    return shapes;
+}
+
+} // namespace
+
+void fitFormFont(QWidget *form, const LaterTexts &laterTexts)
+{
+    const std::vector<ShownTexts> shown = shownTexts(form, laterTexts);
+    if (allFitAsTheyAre(shown))
+        return;
+    const QFont base = form->font();
+    const std::vector<FontShape> shapes = shapesByPreference(base);
+    if (shapes.empty())
+        return;
+    const auto fitting = std::find_if(shapes.cbegin(), shapes.cend(),
+                                      [&](const FontShape &shape) { return allFit(shown, shape); });
+    form->setFont(shaped(base, fitting != shapes.cend() ? *fitting : shapes.back()));
+}

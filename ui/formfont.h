@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QHash>
+#include <QStringList>
+
+class QWidget;
+
+// Texts that a widget of the form shows later on, besides the one it holds
+// now: status lines, values read from the node.
+using LaterTexts = QHash<const QWidget *, QStringList>;
+
+// The form's widgets have fixed sizes, drawn for a narrow platform font.
+// This keeps the font the form inherits when every text of its children
+// (captions, button texts, combo box items and the later texts) fits whole
+// where the child shows it, and otherwise sets on the form the largest
+// condensed or smaller variant of that font in which they all do.
+void fitFormFont(QWidget *form, const LaterTexts &laterTexts);
