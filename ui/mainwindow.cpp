@@ -1,39 +1,17 @@
 #include "ui/mainwindow.h"
 
 #include "app/sharedstate.h"
+#include "protocol/itemnames.h"
+#include "protocol/validation.h"
 #include "ui/bytevalidator.h"
 #include "ui/frequencyvalidator.h"
 #include "ui_mainwindow.h"
 
-#include <QStringList>
 #include <QTimer>
 
 namespace {
 
-constexpr int ByteMin = 0;
-constexpr int ByteMax = 255;
-constexpr double FrequencyMinMhz = 0.05;
-constexpr double FrequencyMaxMhz = 12.75;
-constexpr int FrequencyDecimals = 2;
 constexpr int RefreshIntervalMs = 15;
-
-const QStringList &chipNames()
-{
-    static const QStringList names = {
-        QStringLiteral("TS3001"),     QStringLiteral("UCS1912/WS2812"),
-        QStringLiteral("LPD6803"),    QStringLiteral("SN16716"),
-        QStringLiteral("DMX_512"),    QStringLiteral("SPI->DMX"),
-        QStringLiteral("WS2812RGBW"), QStringLiteral("LPD1886 (4096 couleurs)"),
-    };
-    return names;
-}
-
-const QStringList &curtainSizes()
-{
-    static const QStringList sizes = {
-        QStringLiteral("2X1"), QStringLiteral("3X2"), QStringLiteral("4X2")};
-    return sizes;
-}
 
 } // namespace
 
@@ -45,7 +23,7 @@ MainWindow::MainWindow(QWidget *parent)
     // The chip slot is already connected, so adding the first item selects
     // it and hides the clock fields of TS3001.
     ui->output->addItems(chipNames());
-    ui->cbRideau->addItems(curtainSizes());
+    ui->cbRideau->addItems(curtainSizeNames());
     statusText = message(Status::WaitingForNode);
 
     // A child of the window: it runs as long as the window exists and goes
@@ -63,9 +41,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::installValidators()
 {
-    auto *const byteValidator = new ByteValidator(ByteMin, ByteMax, this);
+    auto *const byteValidator = new ByteValidator(ByteFieldMin, ByteFieldMax, this);
     auto *const frequencyValidator =
-        new FrequencyValidator(FrequencyMinMhz, FrequencyMaxMhz, FrequencyDecimals, this);
+        new FrequencyValidator(LowestClockMhz, HighestClockMhz, ClockDecimals, this);
     frequencyValidator->setNotation(QDoubleValidator::StandardNotation);
 
     const ConfigEdits edits = configEdits();
