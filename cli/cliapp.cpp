@@ -41,16 +41,18 @@ std::optional<int> wholeNumber(const QString &text, int largest)
     return value <= largest ? std::optional<int>(value) : std::nullopt;
 }
 
-// A unit number as the window's number field takes it: its checks first
-// (empty, above 241), then what its byte validator would not let be typed.
+// A unit number as the window's number field takes it: what its byte
+// validator would not let be typed, then the button's checks (empty, above
+// 241).
 std::optional<int> unitNumber(const QString &text, UnitKind kind, QString &failure)
 {
     const std::optional<int> number = wholeNumber(text, ByteFieldMax);
-    failure = unitNumberFailure(text, kind);
-    if (failure.isEmpty() && !number)
+    if (!text.isEmpty() && !number)
         failure = QStringLiteral("%1 n'est pas un numéro d'unité (0 à %2)")
                       .arg(quoted(text))
                       .arg(LargestUnitNumber);
+    else
+        failure = unitNumberFailure(text, kind);
     return failure.isEmpty() ? number : std::nullopt;
 }
 

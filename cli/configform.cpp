@@ -85,6 +85,8 @@ ConfigForm::ConfigForm(const NodeReport &current) : base(current)
 
 QString ConfigForm::assign(const FieldSpec &field, const QString &value)
 {
+    if (value.isEmpty())
+        return message(Status::FillAllFields);
     if (field.kind == FieldKind::Chip) {
         const int code = chipCodeOf(value);
         if (code < 0)
