@@ -23,14 +23,16 @@ Commandes :
   curtain N [--size T]     fait du node le rideau N (adresse 2.0.0.N+14), vérifié
   costume N                fait du node le costume N (adresse 2.0.0.N+14), vérifié
   series curtain|costume --from N [--size T] [--count K] [--log FICHIER.csv]
-                           met en place une série : attend un node, écrit l'unité N,
-                           vérifie, attend qu'il soit débranché, passe à N+1.
+                           met en place une série : attend un node (sans limite de
+                           temps), écrit l'unité N, vérifie, attend qu'il soit
+                           débranché, passe à N+1.
                            Un node déjà configuré dans la série n'est pas réécrit ;
                            un échec garde le numéro. Ctrl+C termine avec un bilan.
 
 Options :
   --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes
-  --wait SECONDES          attente d'un node, et des relectures (10 par défaut)
+  --wait SECONDES          attente d'un node (10 par défaut) ; une lecture sans
+                           réponse est refaite, 3 fois au plus, dans ce délai
   --json                   show : la configuration au format de save
   --size 2X1|3X2|4X2       taille du rideau (2X1 par défaut)
   --from N                 series : numéro de la première unité
