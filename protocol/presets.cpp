@@ -26,6 +26,7 @@ constexpr Patch CurtainPatches[] = {
     {1, 2, 3, 4, 5, 0, 0, 0}, // 4X2
 };
 constexpr int CurtainSizeCount = sizeof CurtainPatches / sizeof CurtainPatches[0];
+static_assert(CurtainSizeCount == CurtainSize::Count, "one patch per curtain size");
 
 template <std::size_t N>
 void put(NodeReport &report, std::size_t offset, const std::array<std::uint8_t, N> &bytes)

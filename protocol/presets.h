@@ -14,6 +14,7 @@ namespace CurtainSize {
 constexpr int TwoByOne = 0;
 constexpr int ThreeByTwo = 1;
 constexpr int FourByTwo = 2;
+constexpr int Count = 3;
 } // namespace CurtainSize
 
 NodeReport curtainReport(long long number, int size, std::uint8_t oldCapacityByte);

@@ -8,8 +8,6 @@
 namespace {
 
 constexpr int LowestHostOctet = 15;
-constexpr double LowestClockMhz = 0.05;
-constexpr double HighestClockMhz = 12.75;
 
 struct ClockMessages {
     int slot;

@@ -6,6 +6,15 @@
 
 #include <array>
 
+// What the window's fields let the user type: whole numbers 0..255 in the
+// byte fields, at most two decimals in the clock fields. The clock range is
+// the one the send's check enforces.
+constexpr int ByteFieldMin = 0;
+constexpr int ByteFieldMax = 255;
+constexpr int ClockDecimals = 2;
+constexpr double LowestClockMhz = 0.05;
+constexpr double HighestClockMhz = 12.75;
+
 using ConfigTexts = std::array<QString, Slot::EditCount>;
 
 // Checks the texts of the 31 configuration edits, indexed by display slot,

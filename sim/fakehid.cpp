@@ -32,6 +32,7 @@ struct Device {
     DeviceInfo info;
     bool present = true;
     bool openRefused = false;
+    bool configurationWritesRefused = false;
     std::deque<bool> schedule;
 };
 
@@ -165,7 +166,7 @@ bool matches(unsigned short wanted, unsigned short actual)
 DeviceId plug(const NodeReport &configuration, int capacity, const DeviceInfo &info)
 {
     const DeviceId id = library().nextId++;
-    Device device{SimulatedNode(configuration, capacity), info, true, false, {}};
+    Device device{SimulatedNode(configuration, capacity), info, true, false, false, {}};
     library().devices.emplace(id, std::move(device));
     return id;
 }
@@ -204,6 +205,12 @@ void setOpenRefused(DeviceId device, bool refused)
 {
     if (Device *found = findDevice(device))
         found->openRefused = refused;
+}
+
+void setConfigurationWritesRefused(DeviceId device, bool refused)
+{
+    if (Device *found = findDevice(device))
+        found->configurationWritesRefused = refused;
 }
 
 void failNextWrite(Fault fault)
@@ -318,6 +325,9 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
     // whose report-ID byte is missing, does not fit and is refused.
     if (reportLength > Report::Size)
         return failWith(dev, L"report too long");
+    if (device->configurationWritesRefused && reportLength > 0
+        && report[Report::Command] == cmdWriteConfig)
+        return failWith(dev, L"I/O error");
     device->node.receive(report, reportLength);
     return static_cast<int>(length);
 }

@@ -46,6 +46,10 @@ std::string pathOf(DeviceId device);
 // without access rights or held by another program.
 void setOpenRefused(DeviceId device, bool refused);
 
+// While refused, every configuration write (command 1) to the device fails
+// as the library reports a failure; requests still go through.
+void setConfigurationWritesRefused(DeviceId device, bool refused);
+
 void failNextWrite(Fault fault);
 void failNextRead(Fault fault, int shortLength = 0);
 

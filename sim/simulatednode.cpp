@@ -23,7 +23,7 @@ void SimulatedNode::receive(const std::uint8_t *data, std::size_t length)
     std::copy_n(data, std::min(length, Report::Size), report.begin());
     received.push_back(report);
 
-    if (report[Report::Command] == cmdWriteConfig) {
+    if (report[Report::Command] == cmdWriteConfig && !ignoresWrites) {
         std::copy(report.begin() + 1, report.end(), stored.begin() + 1);
     } else if (report[Report::Command] == cmdRequestConfig) {
         NodeReport reply = stored;

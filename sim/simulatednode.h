@@ -21,6 +21,9 @@ public:
     const NodeReport &configuration() const { return stored; }
     void setCapacity(int universes);
     int capacity() const { return universes; }
+    // A node whose memory no longer stores: it takes every write and keeps
+    // answering with the configuration it held.
+    void setIgnoresWrites(bool ignores) { ignoresWrites = ignores; }
 
     // Takes one output report's data, without the report-ID byte.
     void receive(const std::uint8_t *data, std::size_t length);
@@ -35,6 +38,7 @@ public:
 private:
     NodeReport stored;
     int universes;
+    bool ignoresWrites = false;
     std::optional<NodeReport> answer;
     std::vector<NodeReport> received;
 };

@@ -2,41 +2,19 @@
 
 #include "app/messages.h"
 #include "app/sharedstate.h"
+#include "protocol/itemnames.h"
 #include "protocol/nodereport.h"
+#include "protocol/validation.h"
 #include "ui/bytevalidator.h"
 #include "ui/formfont.h"
 #include "ui/frequencyvalidator.h"
 #include "ui_mainwindow.h"
 
-#include <QStringList>
 #include <QTimer>
 
 namespace {
 
-constexpr int ByteMin = 0;
-constexpr int ByteMax = 255;
-constexpr double FrequencyMinMhz = 0.05;
-constexpr double FrequencyMaxMhz = 12.75;
-constexpr int FrequencyDecimals = 2;
 constexpr int RefreshIntervalMs = 15;
-
-const QStringList &chipNames()
-{
-    static const QStringList names = {
-        QStringLiteral("TS3001"),     QStringLiteral("UCS1912/WS2812"),
-        QStringLiteral("LPD6803"),    QStringLiteral("SN16716"),
-        QStringLiteral("DMX_512"),    QStringLiteral("SPI->DMX"),
-        QStringLiteral("WS2812RGBW"), QStringLiteral("LPD1886 (4096 couleurs)"),
-    };
-    return names;
-}
-
-const QStringList &curtainSizes()
-{
-    static const QStringList sizes = {
-        QStringLiteral("2X1"), QStringLiteral("3X2"), QStringLiteral("4X2")};
-    return sizes;
-}
 
 // What the status lines and the capacity label show once the tool runs.
 LaterTexts laterTexts(const Ui::MainWindowUi &ui)
@@ -60,7 +38,7 @@ MainWindow::MainWindow(QWidget *parent)
     // The chip slot is already connected, so adding the first item selects
     // it and hides the clock fields of TS3001.
     ui->output->addItems(chipNames());
-    ui->cbRideau->addItems(curtainSizes());
+    ui->cbRideau->addItems(curtainSizeNames());
     // Once every text is in place: the fixed geometry may be too small for
     // the platform's font.
     fitFormFont(ui->centralWidget, laterTexts(*ui));
@@ -81,9 +59,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::installValidators()
 {
-    auto *const byteValidator = new ByteValidator(ByteMin, ByteMax, this);
+    auto *const byteValidator = new ByteValidator(ByteFieldMin, ByteFieldMax, this);
     auto *const frequencyValidator =
-        new FrequencyValidator(FrequencyMinMhz, FrequencyMaxMhz, FrequencyDecimals, this);
+        new FrequencyValidator(LowestClockMhz, HighestClockMhz, ClockDecimals, this);
     frequencyValidator->setNotation(QDoubleValidator::StandardNotation);
 
     const ConfigEdits edits = configEdits();

@@ -41,6 +41,7 @@ dpkg-deb -x "$deb" "$root"
 
 expected=(
     usr/bin/nodeconfig
+    usr/bin/nodeconfig-cli
     usr/lib/udev/rules.d/70-nodeconfig.rules
     usr/share/applications/nodeconfig.desktop
 )
@@ -85,6 +86,15 @@ for program in "$root"/usr/bin/*; do
             echo "ok: /usr/bin/nodeconfig is linked with libQt${qt_major}Widgets"
         else
             bad "/usr/bin/nodeconfig is not linked with libQt${qt_major}Widgets"
+        fi
+    fi
+    # The command-line tool needs no display: Qt Core and hidapi only.
+    if [ "$(basename "$program")" = nodeconfig-cli ]; then
+        grep -q 'libhidapi-hidraw' <<<"$libraries" || bad "/usr/bin/nodeconfig-cli is not linked with libhidapi-hidraw"
+        if grep -Eq "libQt${qt_major}(Widgets|Gui)" <<<"$libraries"; then
+            bad "/usr/bin/nodeconfig-cli is linked with Qt Widgets or Gui"
+        else
+            echo "ok: /usr/bin/nodeconfig-cli links neither Qt Widgets nor Qt Gui"
         fi
     fi
 done

@@ -64,7 +64,7 @@ UhidNode::~UhidNode()
         ::close(fd);
 }
 
-bool UhidNode::create(const std::string &uhidPath)
+bool UhidNode::create(const std::string &uhidPath, const std::string &serial)
 {
     fd = ::open(uhidPath.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
@@ -78,6 +78,7 @@ bool UhidNode::create(const std::string &uhidPath)
     std::strncpy(reinterpret_cast<char *>(request.name), DeviceName, sizeof request.name - 1);
     std::strncpy(reinterpret_cast<char *>(request.phys), "nodeconfig-virtual-node",
                  sizeof request.phys - 1);
+    std::strncpy(reinterpret_cast<char *>(request.uniq), serial.c_str(), sizeof request.uniq - 1);
     request.rd_size = sizeof ReportDescriptor;
     std::memcpy(request.rd_data, ReportDescriptor, sizeof ReportDescriptor);
     request.bus = BUS_USB;
@@ -89,9 +90,9 @@ bool UhidNode::create(const std::string &uhidPath)
         return false;
     }
     created = true;
-    print("node: created \"%s\" %04X:%04X, capacity %d\n", DeviceName,
+    print("node: created \"%s\" %04X:%04X, capacity %d, serial \"%s\"\n", DeviceName,
           static_cast<unsigned>(Node::VendorId), static_cast<unsigned>(Node::ProductId),
-          node.capacity());
+          node.capacity(), serial.c_str());
     return true;
 }
 

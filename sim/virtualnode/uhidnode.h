@@ -18,9 +18,10 @@ public:
     UhidNode(const UhidNode &) = delete;
     UhidNode &operator=(const UhidNode &) = delete;
 
-    // Opens the uhid device file and creates the HID device. On failure,
-    // returns false with the reason in error().
-    bool create(const std::string &uhidPath);
+    // Opens the uhid device file and creates the HID device, with a serial
+    // number when one is given (hidapi reports it as the device's serial).
+    // On failure, returns false with the reason in error().
+    bool create(const std::string &uhidPath, const std::string &serial = std::string());
     // Waits up to timeoutMs for one kernel event and handles it. Returns
     // false when the device file failed (not on a time-out or a signal).
     bool serviceOnce(int timeoutMs);

@@ -23,6 +23,8 @@ constexpr int PollIntervalMs = 100;
 constexpr int DecimalDigits = 10;
 constexpr int NibbleBits = 4;
 constexpr int ExitUsage = 2;
+// The size of uhid's field for it, its terminating zero included.
+constexpr std::size_t MaxSerialLength = 64;
 
 // Until told otherwise the node holds the factory set-up of a 16-universe
 // node: 2.0.0.15/8, LPD6803 at 0,8 MHz, universes 1..16.
@@ -41,6 +43,7 @@ struct Options {
     NodeReport configuration = DefaultConfiguration;
     int capacity = LargeCapacity;
     std::string logPath;
+    std::string serial;
     int seconds = 0; // 0: until a signal
 };
 
@@ -53,6 +56,7 @@ void printUsage(std::FILE *out)
                "                     (spaces and colons ignored), or a file holding them\n"
                "  --capacity 8|16    universes the node reports (default 16)\n"
                "  --log FILE         also append every line printed to FILE\n"
+               "  --serial TEXT      serial number the device reports (default none)\n"
                "  --seconds N        stop after N seconds\n"
                "  --help             show this help\n",
                out);
@@ -130,6 +134,13 @@ int parseOptions(int argc, char *argv[], Options &options)
             options.capacity = *capacity;
         } else if (name == "--log") {
             options.logPath = value;
+        } else if (name == "--serial") {
+            options.serial = value;
+            if (options.serial.size() >= MaxSerialLength) {
+                std::fprintf(stderr, "nodeconfig-virtual-node: --serial takes at most %zu bytes\n",
+                             MaxSerialLength - 1);
+                return ExitUsage;
+            }
         } else if (name == "--seconds") {
             const std::optional<int> seconds = parseCount(value);
             if (!seconds) {
@@ -180,7 +191,7 @@ int main(int argc, char *argv[])
     int status = EXIT_SUCCESS;
     {
         UhidNode device(node, log);
-        if (!device.create(UhidPath)) {
+        if (!device.create(UhidPath, options.serial)) {
             std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
             status = EXIT_FAILURE;
         } else {

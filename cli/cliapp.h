@@ -1,0 +1,68 @@
+#pragma once
+
+#include "cli/arguments.h"
+#include "cli/clioutput.h"
+#include "cli/clock.h"
+#include "cli/nodefinder.h"
+#include "protocol/nodereport.h"
+#include "protocol/validation.h"
+
+#include <optional>
+#include <vector>
+
+class NodeLink;
+
+// nodeconfig-cli: one run of one command, from the arguments to the exit
+// status.
+class CliApp
+{
+public:
+    static constexpr int DefaultWaitSeconds = 10;
+
+    CliApp(Clock &clock, CliOutput &output);
+
+    // Runs the command of the arguments (program name excluded).
+    int run(const QStringList &arguments);
+
+private:
+    using Command = int (CliApp::*)();
+    struct CommandSpec {
+        const char *name;
+        int minOperands;
+        int maxOperands; // -1: no limit
+        QStringList options;
+        Command command;
+    };
+    static const std::vector<CommandSpec> &commands();
+    QString usageFailure(const CommandSpec &spec) const;
+
+    int list();
+    int show();
+    int save();
+    int load();
+    int set();
+    int factoryReset();
+    int curtain();
+    int costume();
+    int series();
+
+    // The node to work on, or nullopt after saying why (status in `status`).
+    std::optional<PluggedNode> findNode(int &status);
+    std::optional<NodeReport> readNode(NodeLink &link, int &status);
+    // Writes a configuration, verifies it and says how it went.
+    int writeVerifiedAndSay(NodeLink &link, const NodeReport &configuration,
+                            const QString &what);
+    // Reads the node, builds a configuration from it and writes it verified.
+    template <typename Build>
+    int rewriteNode(const QString &what, Build build);
+    int writeUnit(UnitKind kind);
+
+    int fail(int status, const QString &message);
+
+    Clock &clock;
+    CliOutput &output;
+    NodeFinder finder;
+    CliArguments arguments;
+    qint64 waitMs = 0;
+    PluggedNode node;
+};

@@ -1,0 +1,61 @@
+#include "cli/helptext.h"
+
+namespace {
+
+const char *const Help = R"(Usage : nodeconfig-cli COMMANDE [OPTIONS]
+
+Configure un node LED branché en USB, sans fenêtre : sauvegarde, restauration,
+clonage et mise en place d'une série d'unités, chaque écriture étant relue et
+vérifiée.
+
+Commandes :
+  list                     les nodes branchés : chemin, numéro de série, adresse IP
+  show [--json]            la configuration du node, un champ par ligne (ou en JSON)
+  save FICHIER             enregistre la configuration dans un fichier JSON
+  load FICHIER             écrit la configuration d'un fichier, puis la vérifie
+  set CHAMP=VALEUR...      change ces champs seulement, puis vérifie
+                           champs : ip, mask, broadcast, offset, output, spi1freq,
+                           spi2freq, spi1patch, spi2patch (huit numéros séparés par
+                           des virgules), ou un champ de la fenêtre : ipa1..ipa4,
+                           ipm1..ipm4, ipb1..ipb4, spi1p1..spi1p8, spi2p1..spi2p8
+                           exemple : set ip=2.0.0.20 spi1freq=0,8 output=LPD6803
+  factory-reset            écrit les paramètres d'usine, puis vérifie
+  curtain N [--size T]     fait du node le rideau N (adresse 2.0.0.N+14), vérifié
+  costume N                fait du node le costume N (adresse 2.0.0.N+14), vérifié
+  series curtain|costume --from N [--size T] [--count K] [--log FICHIER.csv]
+                           met en place une série : attend un node (sans limite de
+                           temps), écrit l'unité N, vérifie, attend qu'il soit
+                           débranché, passe à N+1.
+                           Un node déjà configuré dans la série n'est pas réécrit ;
+                           un échec garde le numéro. Ctrl+C termine avec un bilan.
+
+Options :
+  --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes
+  --wait SECONDES          attente d'un node (10 par défaut) ; une lecture sans
+                           réponse est refaite, 3 fois au plus, dans ce délai
+  --json                   show : la configuration au format de save
+  --size 2X1|3X2|4X2       taille du rideau (2X1 par défaut)
+  --from N                 series : numéro de la première unité
+  --count K                series : s'arrête après K unités vérifiées
+  --log FICHIER.csv        series : ajoute une ligne par node (numéro, adresse,
+                           capacité, série, heure, résultat)
+  -h, --help               cette aide
+
+Les valeurs sont vérifiées comme dans la fenêtre de nodeconfig (mêmes règles,
+mêmes messages) : octets de 0 à 255, dernier octet de l'adresse IP au moins 15,
+horloges de 0,05 à 12,75 MHz par pas de 0,05 (virgule ou point décimal).
+
+Codes de sortie :
+  0  fait, et le node tient ce qui a été écrit (relu et comparé)
+  1  erreur du node (accès refusé, écriture refusée, pas de réponse) ou
+     vérification échouée
+  2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
+  3  aucun node branché pendant l'attente (--wait)
+)";
+
+} // namespace
+
+QString helpText()
+{
+    return QString::fromUtf8(Help);
+}

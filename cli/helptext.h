@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// nodeconfig-cli --help, in French.
+QString helpText();

@@ -1,0 +1,21 @@
+// nodeconfig-cli: the node's configuration from the command line. Qt Core
+// and hidapi only: no window, no display.
+
+#include "cli/cliapp.h"
+#include "cli/stdiooutput.h"
+#include "cli/stoprequest.h"
+#include "cli/systemclock.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    installStopHandlers();
+    SystemClock clock;
+    StdioOutput output;
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    return CliApp(clock, output).run(arguments);
+}

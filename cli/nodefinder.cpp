@@ -1,0 +1,154 @@
+#include "cli/nodefinder.h"
+
+#include "app/messages.h"
+#include "cli/stoprequest.h"
+#include "usb/hidtransport.h"
+#include "usb/nodeidentity.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr int MsPerSecond = 1000;
+
+QString labels(const std::vector<PluggedNode> &nodes)
+{
+    QStringList list;
+    for (const PluggedNode &node : nodes)
+        list << node.label();
+    return list.join(QStringLiteral(", "));
+}
+
+QString severalText(const std::vector<PluggedNode> &nodes)
+{
+    return QStringLiteral("%1 nodes branchés : %2").arg(nodes.size()).arg(labels(nodes));
+}
+
+} // namespace
+
+QString accessRefusedText(const QStringList &paths)
+{
+    return QStringLiteral("%1 : %2. Installez la règle udev de nodeconfig "
+                          "(70-nodeconfig.rules, voir le README) puis débranchez et rebranchez "
+                          "le node, ou lancez la commande en root.")
+        .arg(message(Status::AccessRefused), paths.join(QStringLiteral(", ")));
+}
+
+NodeFinder::NodeFinder(Clock &clock, CliOutput &output) : clock(clock), output(output)
+{
+}
+
+std::vector<PluggedNode> NodeFinder::openAll()
+{
+    const int count =
+        hidOpen(MaxNodes, Node::VendorId, Node::ProductId, Node::AnyUsagePage, Node::AnyUsage);
+    std::vector<PluggedNode> nodes;
+    for (int device = 0; device < count; ++device)
+        nodes.push_back({device, hidDevicePath(device), hidSerialNumber(device)});
+    return nodes;
+}
+
+QStringList NodeFinder::refusedPaths() const
+{
+    return hidRefusedPaths();
+}
+
+std::optional<FindOutcome> NodeFinder::pick(const std::vector<PluggedNode> &nodes,
+                                            const NodeWait &wait)
+{
+    if (!wait.wanted.isEmpty()) {
+        std::vector<PluggedNode> named;
+        std::copy_if(nodes.begin(), nodes.end(), std::back_inserter(named),
+                     [&wait](const PluggedNode &node) {
+                         return node.path == wait.wanted || node.serial == wait.wanted;
+                     });
+        if (named.size() == 1)
+            return FindOutcome{FindResult::Found, named.front(), {}};
+        if (named.size() > 1)
+            return FindOutcome{FindResult::Several, {},
+                               severalText(named) + QStringLiteral(" : nommez-en un par son chemin")};
+        return std::nullopt;
+    }
+    if (nodes.size() == 1)
+        return FindOutcome{FindResult::Found, nodes.front(), {}};
+    if (nodes.size() > 1) {
+        if (!wait.waitOutSeveral)
+            return FindOutcome{FindResult::Several, {},
+                               severalText(nodes)
+                                   + QStringLiteral(" : choisissez-en un avec --device CHEMIN|SÉRIE")};
+        sayOnce(saidSeveral, severalText(nodes) + QStringLiteral(" : n'en laissez qu'un"));
+    }
+    return std::nullopt;
+}
+
+FindOutcome NodeFinder::timedOut(const NodeWait &wait, const std::vector<PluggedNode> &nodes) const
+{
+    const QStringList refused = refusedPaths();
+    if (!refused.isEmpty())
+        return {FindResult::AccessRefused, {}, accessRefusedText(refused)};
+    const QString waited = QStringLiteral(" (attente de %1 s écoulée)")
+                               .arg(wait.waitMs / MsPerSecond);
+    if (!wait.wanted.isEmpty() && !nodes.empty())
+        return {FindResult::NoNode, {},
+                QStringLiteral("aucun node « %1 » parmi les nodes branchés : %2%3")
+                    .arg(wait.wanted, labels(nodes), waited)};
+    return {FindResult::NoNode, {}, message(Status::NoNodeConnected) + waited};
+}
+
+FindOutcome NodeFinder::waitForNode(const NodeWait &wait)
+{
+    saidWaiting = saidRefused = saidSeveral = false;
+    const qint64 start = clock.elapsedMs();
+    for (;;) {
+        const std::vector<PluggedNode> nodes = openAll();
+        if (const std::optional<FindOutcome> decided = pick(nodes, wait))
+            return *decided;
+        const QStringList refused = refusedPaths();
+        if (!refused.isEmpty())
+            sayOnce(saidRefused, accessRefusedText(refused));
+        if (stopRequested())
+            return {FindResult::Interrupted, {}, QStringLiteral("interrompu")};
+        if (wait.waitMs >= 0 && clock.elapsedMs() - start >= wait.waitMs)
+            return timedOut(wait, nodes);
+        sayOnce(saidWaiting, wait.prompt.isEmpty()
+                                 ? message(Status::WaitingForNode) + QStringLiteral("…")
+                                 : wait.prompt);
+        clock.sleepMs(PollIntervalMs);
+    }
+}
+
+std::vector<PluggedNode> NodeFinder::waitForAny(qint64 waitMs)
+{
+    saidWaiting = false;
+    const qint64 start = clock.elapsedMs();
+    for (;;) {
+        const std::vector<PluggedNode> nodes = openAll();
+        if (!nodes.empty() || stopRequested() || clock.elapsedMs() - start >= waitMs)
+            return nodes;
+        sayOnce(saidWaiting, message(Status::WaitingForNode) + QStringLiteral("…"));
+        clock.sleepMs(PollIntervalMs);
+    }
+}
+
+bool NodeFinder::waitUntilUnplugged(const PluggedNode &node)
+{
+    for (;;) {
+        const std::vector<PluggedNode> nodes = openAll();
+        const bool present = std::any_of(nodes.begin(), nodes.end(),
+                                         [&node](const PluggedNode &other) { return other.sameAs(node); });
+        if (!present)
+            return true;
+        if (stopRequested())
+            return false;
+        clock.sleepMs(PollIntervalMs);
+    }
+}
+
+void NodeFinder::sayOnce(bool &said, const QString &line)
+{
+    if (said)
+        return;
+    said = true;
+    output.note(line);
+}

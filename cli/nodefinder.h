@@ -1,0 +1,66 @@
+#pragma once
+
+#include "cli/clioutput.h"
+#include "cli/clock.h"
+#include "cli/pluggednode.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+enum class FindResult { Found, NoNode, Several, AccessRefused, Interrupted };
+
+struct FindOutcome {
+    FindResult result = FindResult::NoNode;
+    PluggedNode node;
+    QString failure; // in French, unless found
+};
+
+// What to wait for: the node named by path or serial (or the only one
+// plugged in), for at most waitMs (negative: until stopped). In a series,
+// several nodes at once are waited out instead of refused.
+struct NodeWait {
+    QString wanted;
+    qint64 waitMs = -1;
+    bool waitOutSeveral = false;
+    QString prompt; // said once while waiting; empty: "En attente de node…"
+};
+
+// Finds nodes by polling the transport, as the window's search does.
+class NodeFinder
+{
+public:
+    static constexpr int PollIntervalMs = 100;
+    static constexpr int MaxNodes = 16;
+
+    NodeFinder(Clock &clock, CliOutput &output);
+
+    // Opens every node plugged in now, numbered in enumeration order.
+    std::vector<PluggedNode> openAll();
+    // Nodes found at the last openAll but refused (no access).
+    QStringList refusedPaths() const;
+
+    FindOutcome waitForNode(const NodeWait &wait);
+    // Waits up to waitMs until at least one node can be opened; empty when
+    // none could (refusedPaths() then tells whether some were refused).
+    std::vector<PluggedNode> waitForAny(qint64 waitMs);
+    // Waits until the node is gone; false when stopped first.
+    bool waitUntilUnplugged(const PluggedNode &node);
+
+private:
+    // One poll: the outcome when it decides, nullopt to go on waiting.
+    std::optional<FindOutcome> pick(const std::vector<PluggedNode> &nodes, const NodeWait &wait);
+    FindOutcome timedOut(const NodeWait &wait, const std::vector<PluggedNode> &nodes) const;
+    void sayOnce(bool &said, const QString &line);
+
+    Clock &clock;
+    CliOutput &output;
+    bool saidWaiting = false;
+    bool saidRefused = false;
+    bool saidSeveral = false;
+};
+
+// The French hint given with a node that could not be opened.
+QString accessRefusedText(const QStringList &paths);

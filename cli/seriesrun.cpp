@@ -1,0 +1,159 @@
+#include "cli/seriesrun.h"
+
+#include "cli/configtext.h"
+#include "cli/exitstatus.h"
+#include "cli/verifiedwrite.h"
+#include "protocol/encoding.h"
+#include "protocol/presets.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString ResultVerified = QStringLiteral("vérifié");
+const QString ResultAlreadyDone = QStringLiteral("déjà configuré");
+
+QString failureReason(const WriteOutcome &outcome, const NodeReport &written)
+{
+    switch (outcome.result) {
+    case WriteResult::WriteFailed: return QStringLiteral("écriture refusée par le node");
+    case WriteResult::NoReadBack: return QStringLiteral("le node ne répond pas à la relecture");
+    case WriteResult::Differs:
+        return QStringLiteral("relecture différente (%1)")
+            .arg(differenceLines(written, outcome.readBack).join(QStringLiteral(" ; ")));
+    case WriteResult::Verified: break;
+    }
+    return {};
+}
+
+} // namespace
+
+SeriesRun::SeriesRun(const SeriesPlan &plan, NodeFinder &finder, Clock &clock,
+                     CliOutput &output, SeriesLog &log)
+    : plan(plan), finder(finder), clock(clock), output(output), log(log), number(plan.from)
+{
+}
+
+QString SeriesRun::unitName(int unit, bool capital) const
+{
+    const bool curtain = plan.kind == UnitKind::Curtain;
+    const QString name = capital ? (curtain ? QStringLiteral("Rideau %1") : QStringLiteral("Costume %1"))
+                                 : (curtain ? QStringLiteral("rideau %1") : QStringLiteral("costume %1"));
+    return name.arg(unit);
+}
+
+bool SeriesRun::finished() const
+{
+    return plan.count > 0 && static_cast<int>(done.size()) >= plan.count;
+}
+
+int SeriesRun::run()
+{
+    while (!finished()) {
+        const QString numberFailure = unitNumberFailure(QString::number(number), plan.kind);
+        if (!numberFailure.isEmpty()) {
+            output.note(numberFailure);
+            break;
+        }
+        NodeWait wait;
+        wait.waitOutSeveral = true;
+        wait.prompt = QStringLiteral("Branchez le node du %1…").arg(unitName(number));
+        const FindOutcome found = finder.waitForNode(wait);
+        if (found.result != FindResult::Found)
+            break;
+        handle(found.node);
+        if (finished())
+            break;
+        output.note(QStringLiteral("Débranchez le node…"));
+        if (!finder.waitUntilUnplugged(found.node))
+            break;
+    }
+    printSummary();
+    return failurePending ? Exit::NodeFailure : Exit::Done;
+}
+
+SeriesRun::Attempt SeriesRun::handle(const PluggedNode &node)
+{
+    NodeLink link(node.device, clock, plan.retryWindowMs);
+    const std::optional<NodeReport> current = link.read();
+    if (!current)
+        return failed(node, QStringLiteral("le node ne répond pas"), std::nullopt);
+    if (const DoneUnit *unit = findDone(node, *current))
+        return alreadyDone(node, *unit, *current);
+
+    const NodeReport written = preset(*current);
+    const WriteOutcome outcome = writeVerified(link, written);
+    if (outcome.result != WriteResult::Verified)
+        return failed(node, failureReason(outcome, written), current);
+
+    const int capacity = capacityFromByte(outcome.readBack[Report::MaxUniverses]);
+    output.print(QStringLiteral("%1 : %2, %3 univers, %4 : vérifié")
+                     .arg(unitName(number, true), addressText(written),
+                          QString::number(capacity), node.label()));
+    record(node, number, outcome.readBack, ResultVerified);
+    done.push_back({number, node.serial, written});
+    ++number;
+    failurePending = false;
+    return Attempt::Verified;
+}
+
+SeriesRun::Attempt SeriesRun::alreadyDone(const PluggedNode &node, const DoneUnit &unit,
+                                          const NodeReport &current)
+{
+    ++alreadyDoneCount;
+    output.print(QStringLiteral("Node %1 déjà configuré dans cette série (%2) : pas réécrit")
+                     .arg(node.label(), unitName(unit.number)));
+    record(node, unit.number, current, ResultAlreadyDone);
+    return Attempt::AlreadyDone;
+}
+
+SeriesRun::Attempt SeriesRun::failed(const PluggedNode &node, const QString &reason,
+                                     const std::optional<NodeReport> &seen)
+{
+    ++failures;
+    failurePending = true;
+    output.print(QStringLiteral("%1 : échec, %2 ; %3 : le numéro reste %4")
+                     .arg(unitName(number, true), reason, node.label(), QString::number(number)));
+    record(node, number, seen, QStringLiteral("échec : %1").arg(reason));
+    return Attempt::Failed;
+}
+
+const SeriesRun::DoneUnit *SeriesRun::findDone(const PluggedNode &node,
+                                               const NodeReport &current) const
+{
+    const auto same = [&node, &current](const DoneUnit &unit) {
+        return node.serial.isEmpty() ? holdsConfiguration(current, unit.written)
+                                     : node.serial == unit.serial;
+    };
+    const auto found = std::find_if(done.begin(), done.end(), same);
+    return found == done.end() ? nullptr : &*found;
+}
+
+NodeReport SeriesRun::preset(const NodeReport &current) const
+{
+    const std::uint8_t capacity = current[Report::MaxUniverses];
+    return plan.kind == UnitKind::Curtain ? curtainReport(number, plan.size, capacity)
+                                          : costumeReport(number, capacity);
+}
+
+// The row gives the unit's address and the node's capacity; a node that
+// could not be read leaves the capacity empty.
+void SeriesRun::record(const PluggedNode &node, int unit, const std::optional<NodeReport> &seen,
+                       const QString &result)
+{
+    const NodeReport unitConfig = preset(seen.value_or(NodeReport{}));
+    const QString address = result == ResultAlreadyDone && seen ? addressText(*seen)
+                                                                : addressText(unitConfig);
+    const int capacity = seen ? capacityFromByte((*seen)[Report::MaxUniverses]) : 0;
+    log.append({unit, address, capacity, node.serial, clock.wallTime(), result});
+}
+
+void SeriesRun::printSummary()
+{
+    output.print(QStringLiteral("Fin de la série : %1 configuré(s) et vérifié(s), %2 échec(s), "
+                                "%3 déjà configuré(s) ; prochain numéro : %4")
+                     .arg(done.size())
+                     .arg(failures)
+                     .arg(alreadyDoneCount)
+                     .arg(number));
+}

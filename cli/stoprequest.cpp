@@ -1,0 +1,36 @@
+#include "cli/stoprequest.h"
+
+#include <csignal>
+
+namespace {
+
+volatile std::sig_atomic_t stopFlag = 0;
+
+// Only a flag is set here: nothing else is safe in a signal handler.
+void onStopSignal(int)
+{
+    stopFlag = 1;
+}
+
+} // namespace
+
+void installStopHandlers()
+{
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+}
+
+bool stopRequested()
+{
+    return stopFlag != 0;
+}
+
+void requestStop()
+{
+    stopFlag = 1;
+}
+
+void clearStopRequest()
+{
+    stopFlag = 0;
+}

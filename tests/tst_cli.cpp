@@ -1,0 +1,488 @@
+// nodeconfig-cli's commands over simulated nodes: what each prints, what
+// reaches the node, and the exit status a script sees.
+
+#include "app/messages.h"
+#include "cli/configfile.h"
+#include "cli/exitstatus.h"
+#include "clitestsupport.h"
+#include "protocol/presets.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(NodeReport)
+
+namespace {
+
+// What a node that answered holds, as a configuration written to it would be.
+NodeReport stored(fakehid::DeviceId device)
+{
+    NodeReport report = fakehid::node(device).configuration();
+    report[Report::Command] = cmdWriteConfig;
+    return report;
+}
+
+NodeReport asWritten(NodeReport report, int capacity)
+{
+    report[Report::Command] = cmdWriteConfig;
+    report[Report::MaxUniverses] = static_cast<std::uint8_t>(capacity);
+    return report;
+}
+
+NodeReport zeroClocks()
+{
+    NodeReport report = sampleConfiguration();
+    report[Report::Spi1Freq] = 0;
+    return report;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(content);
+    return path;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetCliState(); }
+    void help();
+    void usageErrors_data();
+    void usageErrors();
+    void listShowsEveryNode();
+    void noUsableNode_data();
+    void noUsableNode();
+    void waitsForANode_data();
+    void waitsForANode();
+    void showWithCaptions();
+    void showJsonIsTheSavedFile();
+    void saveThenLoadOntoAnotherNode();
+    void badFileWritesNothing_data();
+    void badFileWritesNothing();
+    void setChangesOnlyItsFields();
+    void refusedSetWritesNothing_data();
+    void refusedSetWritesNothing();
+    void presets_data();
+    void presets();
+    void badUnitNumber_data();
+    void badUnitNumber();
+    void twoNodesNeedDevice_data();
+    void twoNodesNeedDevice();
+    void deviceChoosesTheNode();
+    void failedWriteOrVerification_data();
+    void failedWriteOrVerification();
+    void readRetriedOnce();
+};
+
+void TestCli::help()
+{
+    const CliRun run = runCli({"--help"});
+    QCOMPARE(run.status, Exit::Done);
+    const QString help = run.lines.printed.join('\n');
+    for (const char *word : {"list", "show", "save FICHIER", "load FICHIER", "set CHAMP=VALEUR",
+                             "factory-reset", "curtain N", "costume N", "series curtain|costume",
+                             "--device", "--wait", "Codes de sortie", "3  aucun node"})
+        QVERIFY2(help.contains(QString::fromUtf8(word)), word);
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("no command") << QStringList{} << "Usage";
+    QTest::newRow("unknown command") << QStringList{"clone"} << "commande inconnue « clone »";
+    QTest::newRow("unknown option") << QStringList{"show", "--fast"} << "option inconnue « --fast »";
+    QTest::newRow("option of another command") << QStringList{"save", "a.json", "--json"}
+                                               << "--json ne s'applique pas à save";
+    QTest::newRow("missing file") << QStringList{"save"} << "save : argument manquant";
+    QTest::newRow("extra argument") << QStringList{"show", "now"} << "argument en trop « now »";
+    QTest::newRow("missing value") << QStringList{"show", "--wait"} << "--wait attend une valeur";
+    QTest::newRow("wait not a number") << QStringList{"show", "--wait=soon"} << "--wait : « soon »";
+    QTest::newRow("series kind") << QStringList{"series", "lamp", "--from", "1"} << "« lamp »";
+    QTest::newRow("series without from") << QStringList{"series", "curtain"} << "--from N";
+    QTest::newRow("count past 241") << QStringList{"series", "costume", "--from", "240", "--count", "3"}
+                                    << "dépassent le numéro 241";
+    QTest::newRow("count zero") << QStringList{"series", "costume", "--from", "1", "--count", "0"}
+                                << "n'est pas un nombre d'unités";
+    QTest::newRow("log not writable")
+        << QStringList{"series", "curtain", "--from", "1", "--log", "/nonexistent/dir/s.csv"}
+        << "--log : « /nonexistent/dir/s.csv » : écriture impossible";
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+
+    const fakehid::DeviceId device = fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::BadInput);
+    QVERIFY2(run.lines.noted.join('\n').contains(expected), qPrintable(run.lines.all()));
+    QVERIFY(fakehid::node(device).receivedReports().empty());
+}
+
+void TestCli::listShowsEveryNode()
+{
+    fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"AB12"));
+    fakehid::plug(factoryReport(SmallCapacity), SmallCapacity);
+
+    const CliRun run = runCli({"list"});
+    QCOMPARE(run.status, Exit::Done);
+    QCOMPARE(run.lines.printed,
+             (QStringList{"fakehid:0 (série AB12) : IP 192.168.1.50, 16 univers",
+                          "fakehid:1 (sans numéro de série) : IP 2.0.0.15, 8 univers"}));
+}
+
+void TestCli::noUsableNode_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("expected");
+
+    const QString none = message(Status::NoNodeConnected);
+    const QString refusedText = message(Status::AccessRefused) + " : fakehid:0";
+    QTest::newRow("list, none") << false << QStringList{"list"} << Exit::NoNode << none;
+    QTest::newRow("show, none") << false << QStringList{"show"} << Exit::NoNode << none;
+    QTest::newRow("list, refused") << true << QStringList{"list"} << Exit::NodeFailure << refusedText;
+    QTest::newRow("load, refused") << true << QStringList{"curtain", "1"} << Exit::NodeFailure
+                                   << "règle udev";
+}
+
+void TestCli::noUsableNode()
+{
+    QFETCH(bool, refused);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, expected);
+
+    if (refused)
+        fakehid::setOpenRefused(fakehid::plug(sampleConfiguration()), true);
+    FakeClock clock;
+    const CliRun run = runCli(arguments, clock);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.lines.noted.join('\n').contains(expected), qPrintable(run.lines.all()));
+    QCOMPARE(clock.now, qint64(CliApp::DefaultWaitSeconds) * 1000);
+    QCOMPARE(fakehid::writeCount(), 0);
+}
+
+void TestCli::waitsForANode_data()
+{
+    QTest::addColumn<int>("plugAfterSleeps");
+    QTest::addColumn<QString>("wait");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("plugged within the wait") << 5 << "1" << Exit::Done;
+    QTest::newRow("plugged too late") << 30 << "2" << Exit::NoNode;
+    QTest::newRow("no wait at all") << 1 << "0" << Exit::NoNode;
+}
+
+void TestCli::waitsForANode()
+{
+    QFETCH(int, plugAfterSleeps);
+    QFETCH(QString, wait);
+    QFETCH(int, status);
+
+    FakeClock clock;
+    clock.onSleep = [&clock, plugAfterSleeps] {
+        if (clock.sleeps == plugAfterSleeps)
+            fakehid::plug(sampleConfiguration());
+    };
+    const CliRun run = runCli({"show", "--wait", wait}, clock);
+    QCOMPARE(run.status, status);
+    QVERIFY(clock.now <= wait.toInt() * 1000);
+    if (status == Exit::Done)
+        QCOMPARE(run.lines.noted, QStringList{message(Status::WaitingForNode) + "…"});
+}
+
+void TestCli::showWithCaptions()
+{
+    fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli({"show"});
+    QCOMPARE(run.status, Exit::Done);
+    QCOMPARE(run.lines.printed, (QStringList{
+                                    "IP             : 192.168.1.50",
+                                    "IP Mask        : 255.255.255.0",
+                                    "IP Broadcast   : 192.168.1.255",
+                                    "Offset Univers : 3",
+                                    "Output         : LPD6803",
+                                    "SPI1 Freq MHz  : 0,8",
+                                    "SPI1 Patch     : 1 2 3 4 5 6 7 8",
+                                    "SPI2 Freq MHz  : 0,8",
+                                    "SPI2 Patch     : 9 10 11 12 13 14 15 16",
+                                    "Max Univers    : 16",
+                                }));
+}
+
+void TestCli::showJsonIsTheSavedFile()
+{
+    const fakehid::DeviceId device = fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli({"show", "--json"});
+    QCOMPARE(run.status, Exit::Done);
+    const QByteArray json = run.lines.printed.join('\n').toUtf8();
+    QCOMPARE(QJsonDocument::fromJson(json),
+             QJsonDocument::fromJson(ConfigFile::toJson(fakehid::node(device).configuration())));
+}
+
+// A clone: every byte but the capacity, reserved ones included, onto a
+// node that held something else.
+void TestCli::saveThenLoadOntoAnotherNode()
+{
+    const fakehid::DeviceId source =
+        fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"SRC"));
+    const fakehid::DeviceId target =
+        fakehid::plug(factoryReport(SmallCapacity), SmallCapacity, withSerial(L"DST"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("reference.json");
+
+    const CliRun save = runCli({"save", path, "--device", "SRC"});
+    QCOMPARE(save.status, Exit::Done);
+    QVERIFY(QFile::exists(path));
+    const CliRun load = runCli({"load", path, "--device", "DST"});
+    QCOMPARE(load.status, Exit::Done);
+
+    QCOMPARE(writesTo(source), 0);
+    QCOMPARE(writesTo(target), 1);
+    // The request, the write, the read-back.
+    COMPARE_REPORT(fakehid::node(target).receivedReports()[1],
+                   asWritten(sampleConfiguration(), SmallCapacity));
+    COMPARE_REPORT(stored(target), asWritten(sampleConfiguration(), SmallCapacity));
+    QVERIFY2(load.lines.noted.join('\n').contains("vient d'un node de 16 univers, celui-ci en a 8"),
+             qPrintable(load.lines.all()));
+    QVERIFY2(load.lines.printed.join('\n').contains("écrit et vérifié sur fakehid:1 (série DST)"),
+             qPrintable(load.lines.all()));
+}
+
+void TestCli::badFileWritesNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("no such file") << "" << QByteArray() << "fichier introuvable";
+    QTest::newRow("malformed") << "bad.json" << QByteArray("{\"formatVersion\": 1,") << "JSON mal formé";
+    QTest::newRow("empty") << "empty.json" << QByteArray() << "JSON mal formé";
+    QJsonObject object = QJsonDocument::fromJson(ConfigFile::toJson(sampleConfiguration())).object();
+    object["spi1ClockMHz"] = 13;
+    QTest::newRow("clock too high") << "high.json" << QJsonDocument(object).toJson()
+                                    << message(Status::Spi1FreqTooHigh);
+}
+
+void TestCli::badFileWritesNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+
+    fakehid::plug(sampleConfiguration());
+    QTemporaryDir dir;
+    const QString path = name.isEmpty() ? dir.filePath("missing.json") : writeFile(dir, name, content);
+    const CliRun run = runCli({"load", path});
+    QCOMPARE(run.status, Exit::BadInput);
+    QCOMPARE(run.lines.noted.size(), 1);
+    QVERIFY2(run.lines.noted.first().startsWith("nodeconfig-cli: « " + path + " » : "),
+             qPrintable(run.lines.all()));
+    QVERIFY2(run.lines.noted.first().contains(expected), qPrintable(run.lines.all()));
+    QCOMPARE(fakehid::writeCount(), 0);
+}
+
+void TestCli::setChangesOnlyItsFields()
+{
+    const fakehid::DeviceId device = fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli({"set", "ip=2.0.0.20", "spi1freq=0,4", "output=UCS1912/WS2812"});
+    QCOMPARE(run.status, Exit::Done);
+    NodeReport expected = asWritten(sampleConfiguration(), LargeCapacity);
+    expected[Report::IpAddress] = 2;
+    expected[Report::IpAddress + 1] = 0;
+    expected[Report::IpAddress + 2] = 0;
+    expected[Report::IpAddress + 3] = 20;
+    expected[Report::Spi1Freq] = 8;
+    expected[Report::OutputType] = Chip::UCS1912_WS2812;
+    COMPARE_REPORT(stored(device), expected);
+    QCOMPARE(writesTo(device), 1);
+}
+
+void TestCli::refusedSetWritesNothing_data()
+{
+    QTest::addColumn<NodeReport>("current");
+    QTest::addColumn<QString>("assignment");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("enumerations");
+
+    QTest::newRow("value the edit refuses") << sampleConfiguration() << "ipa1=300" << "« 300 »" << 0;
+    QTest::newRow("window's check") << sampleConfiguration() << "ipa4=14"
+                                    << message(Status::HostOctetTooLow) << 1;
+    // The node's own clock fails the check, as the window would refuse to
+    // send the form it shows.
+    QTest::newRow("node's clock at 0") << zeroClocks() << "ip=2.0.0.20"
+                                       << message(Status::Spi1FreqTooLow) << 1;
+}
+
+void TestCli::refusedSetWritesNothing()
+{
+    QFETCH(NodeReport, current);
+    QFETCH(QString, assignment);
+    QFETCH(QString, expected);
+    QFETCH(int, enumerations);
+
+    const fakehid::DeviceId device = fakehid::plug(current);
+    const CliRun run = runCli({"set", assignment});
+    QCOMPARE(run.status, Exit::BadInput);
+    QVERIFY2(run.lines.noted.join('\n').contains(expected), qPrintable(run.lines.all()));
+    QCOMPARE(writesTo(device), 0);
+    QCOMPARE(fakehid::enumerationCount(), enumerations);
+}
+
+void TestCli::presets_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<NodeReport>("expected");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("factory reset") << QStringList{"factory-reset"} << int(SmallCapacity)
+                                   << factoryReport(SmallCapacity) << "Paramètres d'usine : écrit";
+    QTest::newRow("curtain 3, 3X2") << QStringList{"curtain", "3", "--size", "3x2"}
+                                    << int(LargeCapacity)
+                                    << curtainReport(3, CurtainSize::ThreeByTwo, LargeCapacity)
+                                    << "Rideau 3 (3X2) : écrit et vérifié";
+    QTest::newRow("costume 241") << QStringList{"costume", "241"} << int(LargeCapacity)
+                                 << costumeReport(241, LargeCapacity) << "Costume 241 : écrit";
+}
+
+void TestCli::presets()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, capacity);
+    QFETCH(NodeReport, expected);
+    QFETCH(QString, said);
+
+    const fakehid::DeviceId device = fakehid::plug(sampleConfiguration(), capacity);
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::Done);
+    COMPARE_REPORT(fakehid::node(device).receivedReports()[1], expected);
+    QVERIFY2(run.lines.printed.join('\n').contains(said), qPrintable(run.lines.all()));
+}
+
+void TestCli::badUnitNumber_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("empty") << QStringList{"curtain", ""} << message(Status::NoCurtainNumber);
+    QTest::newRow("242") << QStringList{"curtain", "242"} << message(Status::TooManyCurtains);
+    QTest::newRow("costume 255") << QStringList{"costume", "255"} << message(Status::TooManyCostumes);
+    QTest::newRow("costume 256") << QStringList{"costume", "256"} << "« 256 » n'est pas un numéro";
+    QTest::newRow("letters") << QStringList{"curtain", "deux"} << "« deux » n'est pas un numéro";
+    QTest::newRow("size") << QStringList{"curtain", "1", "--size", "5X5"} << "--size : « 5X5 »";
+    QTest::newRow("series from 242") << QStringList{"series", "curtain", "--from", "242"}
+                                     << message(Status::TooManyCurtains);
+}
+
+void TestCli::badUnitNumber()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+
+    fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::BadInput);
+    QVERIFY2(run.lines.noted.join('\n').contains(expected), qPrintable(run.lines.all()));
+    QCOMPARE(fakehid::enumerationCount(), 0);
+}
+
+void TestCli::twoNodesNeedDevice_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("show") << QStringList{"show"};
+    QTest::newRow("set") << QStringList{"set", "offset=1"};
+    QTest::newRow("factory reset") << QStringList{"factory-reset"};
+    QTest::newRow("curtain") << QStringList{"curtain", "1"};
+}
+
+void TestCli::twoNodesNeedDevice()
+{
+    QFETCH(QStringList, arguments);
+
+    fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"A"));
+    fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::BadInput);
+    QVERIFY2(run.lines.noted.join('\n').contains(
+                 "2 nodes branchés : fakehid:0 (série A), fakehid:1 (sans numéro de série)"),
+             qPrintable(run.lines.all()));
+    QVERIFY(run.lines.noted.join('\n').contains("--device"));
+    QCOMPARE(fakehid::writeCount(), 0);
+}
+
+void TestCli::deviceChoosesTheNode()
+{
+    const fakehid::DeviceId first = fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"A"));
+    const fakehid::DeviceId second = fakehid::plug(sampleConfiguration());
+
+    const CliRun bySerial = runCli({"costume", "2", "--device", "A"});
+    QCOMPARE(bySerial.status, Exit::Done);
+    const CliRun byPath = runCli({"costume", "3", "--device=fakehid:1"});
+    QCOMPARE(byPath.status, Exit::Done);
+    QCOMPARE(stored(first)[Report::IpAddress + 3], std::uint8_t(16));
+    QCOMPARE(stored(second)[Report::IpAddress + 3], std::uint8_t(17));
+
+    const CliRun unknown = runCli({"costume", "4", "--device", "B", "--wait", "1"});
+    QCOMPARE(unknown.status, Exit::NoNode);
+    QVERIFY2(unknown.lines.noted.join('\n').contains("aucun node « B » parmi les nodes branchés"),
+             qPrintable(unknown.lines.all()));
+    QCOMPARE(writesTo(first) + writesTo(second), 2);
+}
+
+void TestCli::failedWriteOrVerification_data()
+{
+    QTest::addColumn<bool>("writeFails");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("write refused") << true << "Rideau 1 (2X1) : écriture refusée";
+    QTest::newRow("node keeps its old configuration")
+        << false << "vérification échouée, le node fakehid:0 (sans numéro de série) relit autre "
+                    "chose : IP : écrit 2.0.0.15, relu 192.168.1.50";
+}
+
+void TestCli::failedWriteOrVerification()
+{
+    QFETCH(bool, writeFails);
+    QFETCH(QString, expected);
+
+    const fakehid::DeviceId device = fakehid::plug(sampleConfiguration());
+    if (writeFails)
+        fakehid::setConfigurationWritesRefused(device, true);
+    else
+        fakehid::node(device).setIgnoresWrites(true);
+    const CliRun run = runCli({"curtain", "1"});
+    QCOMPARE(run.status, Exit::NodeFailure);
+    QVERIFY2(run.lines.noted.join('\n').contains(expected), qPrintable(run.lines.all()));
+    QVERIFY(run.lines.printed.isEmpty());
+}
+
+void TestCli::readRetriedOnce()
+{
+    fakehid::plug(sampleConfiguration());
+    fakehid::failNextRead(fakehid::Fault::Timeout);
+    FakeClock clock;
+    const CliRun run = runCli({"show"}, clock);
+    QCOMPARE(run.status, Exit::Done);
+    QCOMPARE(clock.sleeps, 1);
+    QCOMPARE(fakehid::readCount(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
