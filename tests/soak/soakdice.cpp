@@ -46,7 +46,10 @@ QString SoakDice::byteText()
 
 QString SoakDice::hostText()
 {
-    if (chance(65))
+    // The lowest host octet the form takes, and the one below it.
+    if (chance(20))
+        return oneOf({"14", "15"});
+    if (chance(60))
         return numberBetween(LowestHost, ByteTop);
     if (chance(50))
         return numberBetween(0, LowestHost - 1);

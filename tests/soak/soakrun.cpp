@@ -21,6 +21,8 @@ namespace {
 constexpr std::size_t TrailLength = 16;
 constexpr int MostNodes = 2;
 constexpr int HostEdit = 3;
+constexpr int Spi1ClockEdit = 12;
+constexpr int Spi2ClockEdit = 13;
 constexpr int ChipCount = 8;
 constexpr int CurtainSizeCount = 3;
 constexpr int LongestShortRead = 66;
@@ -102,6 +104,7 @@ SoakRun::Action SoakRun::pickAction()
         {Action::Curtain, 5},   {Action::Costume, 5},    {Action::PlugNew, 2},
         {Action::Unplug, 2},    {Action::Replug, 2},     {Action::Schedule, 3},
         {Action::Refuse, 2},    {Action::WriteFault, 5}, {Action::ReadFault, 4},
+        {Action::EditAndSend, 5},
     };
     static const int total = [] {
         int sum = 0;
@@ -163,6 +166,8 @@ QString SoakRun::perform(Action action)
     case Action::Send:
         note += QStringLiteral("click Envoyer");
         return click(sendButton, action);
+    case Action::EditAndSend:
+        return editAndSend();
     case Action::Reset:
         note += QStringLiteral("click factory reset");
         return click(resetButton, action);
@@ -240,7 +245,11 @@ void SoakRun::typeEdit(int edit, const QString &text)
 
 QString SoakRun::typeSomething()
 {
-    const int edit = dice.below(Oracle::EditCount);
+    return typeInto(dice.below(Oracle::EditCount));
+}
+
+QString SoakRun::typeInto(int edit)
+{
     // A hidden clock field cannot be typed into.
     if (edits[edit]->isHidden()) {
         trail.back() += QStringLiteral("nothing to type into");
@@ -253,6 +262,23 @@ QString SoakRun::typeSomething()
     trail.back() += QStringLiteral("type '%1' into %2, which shows '%3'")
                         .arg(text, configEditNames[edit], edits[edit]->text());
     return nothingCalled();
+}
+
+// What a user mostly does: change a field or three, then send at once.
+QString SoakRun::editAndSend()
+{
+    // The fields with checks of their own come up more often.
+    static const std::vector<int> checkedEdits = {HostEdit, Spi1ClockEdit, Spi2ClockEdit};
+    const int changes = 1 + dice.below(3);
+    for (int change = 0; change < changes; ++change) {
+        const int edit = dice.chance(40) ? dice.pick(checkedEdits) : dice.below(Oracle::EditCount);
+        const QString failure = typeInto(edit);
+        if (!failure.isEmpty())
+            return failure;
+        trail.back() += QStringLiteral("; ");
+    }
+    trail.back() += QStringLiteral("click Envoyer");
+    return click(sendButton, Action::Send);
 }
 
 QString SoakRun::typeNumber()

@@ -52,7 +52,7 @@ private:
     enum class Action {
         Tick, Refresh, Type, TypeNumber, FillForm, ChooseChip, ChooseSize,
         Send, Reset, Curtain, Costume,
-        PlugNew, Unplug, Replug, Schedule, Refuse, WriteFault, ReadFault,
+        PlugNew, Unplug, Replug, Schedule, Refuse, WriteFault, ReadFault, EditAndSend,
     };
     struct Weighted {
         Action action;
@@ -66,6 +66,8 @@ private:
     QString click(QPushButton *button, Action action);
     void typeEdit(int edit, const QString &text);
     QString typeSomething();
+    QString typeInto(int edit);
+    QString editAndSend();
     QString typeNumber();
     QString fillForm();
     QString chooseChip(int index);

@@ -324,7 +324,10 @@ QString ToolModel::send(const Calls &calls)
         if (failure.startsWith(QLatin1Char('(')))
             return failure;
         setStatus(failure);
-        return expectEnd(calls, 0);
+        return calls.empty() ? QString()
+                             : QStringLiteral("the form fails its check (%1), yet the tool "
+                                              "called the library: %2")
+                                   .arg(failure, describe(calls.front()));
     }
     report = Oracle::sendReport(report, shown.edits, shown.chip, shown.capacity);
     // The form's texts take the display slots; a decoding still waiting
@@ -353,7 +356,10 @@ QString ToolModel::addUnit(bool curtain, const Calls &calls)
     const QString failure = Oracle::unitFailure(number, curtain);
     if (!failure.isEmpty()) {
         setStatus(failure);
-        return expectEnd(calls, 0);
+        return calls.empty() ? QString()
+                             : QStringLiteral("the unit number fails its check (%1), yet the "
+                                              "tool called the library: %2")
+                                   .arg(failure, describe(calls.front()));
     }
     const long long value = Oracle::decimalValue(number);
     const std::uint8_t oldCapacity = report[Report::MaxUniverses];
