@@ -16,7 +16,6 @@
 #include "usb/hidtransport.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -71,8 +70,6 @@ QString statusLine(MainWindow &window)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(quint64)
 
 class SoakTest : public QObject
 {

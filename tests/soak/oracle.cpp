@@ -14,9 +14,6 @@ constexpr std::size_t EditOffsets[EditCount] = {
     24, 25, 26, 27, 28, 29, 30, 31,                 // SPI2 patch
     32,                                             // universe offset
 };
-constexpr int HostOctetEdit = 3;
-constexpr int Spi1ClockEdit = 12;
-constexpr int Spi2ClockEdit = 13;
 
 constexpr long long MicroPerMhz = 1000000;
 constexpr long long MicroPerStep = 50000; // one step is 0,05 MHz
@@ -70,16 +67,17 @@ void putPatch(NodeReport &report, std::size_t first, std::initializer_list<int> 
         report[offset++] = static_cast<std::uint8_t>(universe);
 }
 
-QString clockFailure(const QString &text, const char *tooLow, const char *tooHigh)
+std::optional<QString> clockFailure(const QString &text, const char *tooLow,
+                                    const char *tooHigh)
 {
     const std::optional<long long> micro = clockMicroMhz(text);
     if (!micro)
-        return QStringLiteral("(the oracle cannot read the clock text '%1')").arg(text);
+        return std::nullopt;
     if (*micro < LowestClockMicro)
         return french(tooLow);
     if (*micro > HighestClockMicro)
         return french(tooHigh);
-    return {};
+    return QString();
 }
 
 } // namespace
@@ -188,7 +186,7 @@ Screenful decode(const NodeReport &report)
     return shown;
 }
 
-QString formFailure(const EditTexts &texts)
+std::optional<QString> formFailure(const EditTexts &texts)
 {
     for (const QString &text : texts) {
         if (text.isEmpty())
@@ -196,9 +194,9 @@ QString formFailure(const EditTexts &texts)
     }
     if (decimalValue(texts[HostOctetEdit]) < LowestHost)
         return french("L'adresse IP minimum est .15");
-    const QString spi1 =
+    const std::optional<QString> spi1 =
         clockFailure(texts[Spi1ClockEdit], "SPI1 Freq trop bas", "SPI1 Freq trop haut");
-    if (!spi1.isEmpty())
+    if (!spi1 || !spi1->isEmpty())
         return spi1;
     return clockFailure(texts[Spi2ClockEdit], "SPI2 Freq trop bas", "SPI2 Freq trop haut");
 }

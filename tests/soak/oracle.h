@@ -17,6 +17,9 @@
 namespace Oracle {
 
 constexpr int EditCount = 31;
+constexpr int HostOctetEdit = 3;
+constexpr int Spi1ClockEdit = 12;
+constexpr int Spi2ClockEdit = 13;
 using EditTexts = std::array<QString, EditCount>;
 
 // The report byte behind each configuration edit, in the form's order
@@ -49,8 +52,9 @@ struct Screenful {
 Screenful decode(const NodeReport &report);
 
 // The form's check: the French message of its first failure, or an empty
-// string. A clock text the oracle cannot read is reported as such.
-QString formFailure(const EditTexts &texts);
+// string; nothing when the check reaches a clock text the oracle does not
+// model (an exponent, "inf").
+std::optional<QString> formFailure(const EditTexts &texts);
 QString unitFailure(const QString &numberText, bool curtain);
 
 // The report a send must write: the buffer with command 1 and bytes 1..33

@@ -20,9 +20,7 @@ namespace {
 
 constexpr std::size_t TrailLength = 16;
 constexpr int MostNodes = 2;
-constexpr int HostEdit = 3;
-constexpr int Spi1ClockEdit = 12;
-constexpr int Spi2ClockEdit = 13;
+constexpr int HostEdit = Oracle::HostOctetEdit;
 constexpr int ChipCount = 8;
 constexpr int CurtainSizeCount = 3;
 constexpr int LongestShortRead = 66;
@@ -268,7 +266,7 @@ QString SoakRun::typeInto(int edit)
 QString SoakRun::editAndSend()
 {
     // The fields with checks of their own come up more often.
-    static const std::vector<int> checkedEdits = {HostEdit, Spi1ClockEdit, Spi2ClockEdit};
+    static const std::vector<int> checkedEdits = {HostEdit, Oracle::Spi1ClockEdit, Oracle::Spi2ClockEdit};
     const int changes = 1 + dice.below(3);
     for (int change = 0; change < changes; ++change) {
         const int edit = dice.chance(40) ? dice.pick(checkedEdits) : dice.below(Oracle::EditCount);

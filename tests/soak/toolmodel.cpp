@@ -8,7 +8,6 @@ using Kind = fakehid::LibraryCall::Kind;
 
 namespace {
 
-constexpr DeviceId AnyDevice = -2;
 constexpr std::uint8_t ReportId = 0;
 constexpr int FramedLength = static_cast<int>(Report::Size) + 1;
 constexpr int Written = static_cast<int>(Report::Size);
@@ -124,7 +123,7 @@ QString ToolModel::expect(const Calls &calls, std::size_t &at, Kind kind, Device
     if (at >= calls.size())
         return QStringLiteral("expected a %1, but the tool made no more calls").arg(wanted);
     const LibraryCall &call = calls[at];
-    if (call.kind != kind || (device != AnyDevice && call.device != device))
+    if (call.kind != kind || call.device != device)
         return QStringLiteral("expected a %1, got a %2").arg(wanted, describe(call));
     found = &call;
     ++at;
@@ -319,10 +318,12 @@ QString ToolModel::writeCommand(const Calls &calls, std::size_t &at, int &result
 
 QString ToolModel::send(const Calls &calls)
 {
-    const QString failure = Oracle::formFailure(shown.edits);
+    const std::optional<QString> verdict = Oracle::formFailure(shown.edits);
+    if (!verdict)
+        return QStringLiteral("the oracle does not model the clock texts '%1' and '%2'")
+            .arg(shown.edits[Oracle::Spi1ClockEdit], shown.edits[Oracle::Spi2ClockEdit]);
+    const QString &failure = *verdict;
     if (!failure.isEmpty()) {
-        if (failure.startsWith(QLatin1Char('(')))
-            return failure;
         setStatus(failure);
         return calls.empty() ? QString()
                              : QStringLiteral("the form fails its check (%1), yet the tool "
