@@ -61,6 +61,8 @@ struct Library {
     int writes = 0;
     int reads = 0;
     int releasedCalls = 0;
+    bool recording = false;
+    std::vector<LibraryCall> calls;
 };
 
 // Destroyed at exit, which releases the handles left open.
@@ -117,6 +119,27 @@ Device *deviceOf(hid_device *handle)
     return device;
 }
 
+LibraryCall callOf(LibraryCall::Kind kind, DeviceId device, int result)
+{
+    LibraryCall call{};
+    call.kind = kind;
+    call.device = device;
+    call.result = result;
+    return call;
+}
+
+void record(LibraryCall call)
+{
+    if (library().recording)
+        library().calls.push_back(std::move(call));
+}
+
+// The device a handle was opened on, or NoDevice once it has been released.
+DeviceId deviceIdOf(const hid_device *handle)
+{
+    return library().liveHandles.count(handle) != 0 ? handle->device : NoDevice;
+}
+
 int failWith(hid_device *handle, const wchar_t *text)
 {
     handle->lastError = text;
@@ -159,6 +182,56 @@ hid_device_info *describe(DeviceId id, const Device &device)
 bool matches(unsigned short wanted, unsigned short actual)
 {
     return wanted == 0 || wanted == actual;
+}
+
+int writeReport(hid_device *dev, const unsigned char *data, size_t length,
+                std::optional<Fault> &met)
+{
+    Device *device = deviceOf(dev);
+    if (device == nullptr)
+        return -1;
+    if (const auto fault = takeFault(library().writeFault)) {
+        met = fault->fault;
+        if (fault->fault == Fault::ZeroCount)
+            return 0;
+        return failWith(dev, fault->fault == Fault::Timeout ? L"write timed out" : L"I/O error");
+    }
+    // As the kernel does for a device without numbered reports: a leading
+    // report ID of 0 is dropped, anything else goes to the device as data.
+    const bool withReportId = length > 0 && data[0] == UnnumberedReportId;
+    const unsigned char *const report = withReportId ? data + 1 : data;
+    const std::size_t reportLength = withReportId ? length - 1 : length;
+    // The node's output report is 64 bytes: a longer one, such as a frame
+    // whose report-ID byte is missing, does not fit and is refused.
+    if (reportLength > Report::Size)
+        return failWith(dev, L"report too long");
+    if (device->configurationWritesRefused && reportLength > 0
+        && report[Report::Command] == cmdWriteConfig)
+        return failWith(dev, L"I/O error");
+    device->node.receive(report, reportLength);
+    return static_cast<int>(length);
+}
+
+int readReport(hid_device *dev, unsigned char *data, size_t length, std::optional<Fault> &met)
+{
+    Device *device = deviceOf(dev);
+    if (device == nullptr)
+        return -1;
+    std::size_t deliver = Report::Size;
+    if (const auto fault = takeFault(library().readFault)) {
+        met = fault->fault;
+        if (fault->fault == Fault::Error)
+            return failWith(dev, L"I/O error");
+        if (fault->fault != Fault::Short)
+            return 0;
+        deliver = static_cast<std::size_t>(std::max(fault->shortLength, 0));
+    }
+    if (!device->node.hasAnswer())
+        return 0;
+    const NodeReport answer = device->node.takeAnswer();
+    const std::size_t count = std::min({deliver, length, answer.size()});
+    std::memcpy(data, answer.data(), count);
+    return static_cast<int>(count);
 }
 
 } // namespace
@@ -223,11 +296,29 @@ void failNextRead(Fault fault, int shortLength)
     library().readFault = PendingFault{fault, shortLength};
 }
 
+void clearFaults()
+{
+    library().writeFault.reset();
+    library().readFault.reset();
+}
+
 int enumerationCount() { return library().enumerations; }
 int openCount() { return library().opens; }
 int writeCount() { return library().writes; }
 int readCount() { return library().reads; }
 int releasedHandleCalls() { return library().releasedCalls; }
+
+void recordCalls(bool on)
+{
+    library().recording = on;
+}
+
+std::vector<LibraryCall> takeCalls()
+{
+    std::vector<LibraryCall> calls;
+    calls.swap(library().calls);
+    return calls;
+}
 
 void reset()
 {
@@ -257,6 +348,7 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
     advanceSchedules();
     hid_device_info *first = nullptr;
     hid_device_info **tail = &first;
+    std::vector<DeviceId> listed;
     for (const auto &entry : library().devices) {
         const Device &device = entry.second;
         if (!device.present || !matches(vendor_id, device.info.vendorId)
@@ -264,7 +356,11 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
             continue;
         *tail = describe(entry.first, device);
         tail = &(*tail)->next;
+        listed.push_back(entry.first);
     }
+    LibraryCall call = callOf(LibraryCall::Kind::Enumerate, NoDevice, static_cast<int>(listed.size()));
+    call.listed = std::move(listed);
+    record(std::move(call));
     return first;
 }
 
@@ -286,11 +382,14 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
         return nullptr;
     const DeviceId id = std::atoi(path + prefix);
     const Device *device = findDevice(id);
-    if (device == nullptr || !device->present || device->openRefused)
+    if (device == nullptr || !device->present || device->openRefused) {
+        record(callOf(LibraryCall::Kind::Open, id, 0));
         return nullptr;
+    }
     ++library().opens;
     auto *handle = new hid_device{id, L"Success"};
     library().liveHandles.insert(handle);
+    record(callOf(LibraryCall::Kind::Open, id, 1));
     return handle;
 }
 
@@ -308,51 +407,29 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
                                           size_t length)
 {
     ++library().writes;
-    Device *device = deviceOf(dev);
-    if (device == nullptr)
-        return -1;
-    if (const auto fault = takeFault(library().writeFault)) {
-        if (fault->fault == Fault::ZeroCount)
-            return 0;
-        return failWith(dev, fault->fault == Fault::Timeout ? L"write timed out" : L"I/O error");
-    }
-    // As the kernel does for a device without numbered reports: a leading
-    // report ID of 0 is dropped, anything else goes to the device as data.
-    const bool withReportId = length > 0 && data[0] == UnnumberedReportId;
-    const unsigned char *const report = withReportId ? data + 1 : data;
-    const std::size_t reportLength = withReportId ? length - 1 : length;
-    // The node's output report is 64 bytes: a longer one, such as a frame
-    // whose report-ID byte is missing, does not fit and is refused.
-    if (reportLength > Report::Size)
-        return failWith(dev, L"report too long");
-    if (device->configurationWritesRefused && reportLength > 0
-        && report[Report::Command] == cmdWriteConfig)
-        return failWith(dev, L"I/O error");
-    device->node.receive(report, reportLength);
-    return static_cast<int>(length);
+    const DeviceId id = deviceIdOf(dev);
+    std::optional<Fault> fault;
+    const int result = writeReport(dev, data, length, fault);
+    LibraryCall call = callOf(LibraryCall::Kind::Write, id, result);
+    call.data.assign(data, data + length);
+    call.fault = fault;
+    record(std::move(call));
+    return result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data,
                                                  size_t length, int /*milliseconds*/)
 {
     ++library().reads;
-    Device *device = deviceOf(dev);
-    if (device == nullptr)
-        return -1;
-    std::size_t deliver = Report::Size;
-    if (const auto fault = takeFault(library().readFault)) {
-        if (fault->fault == Fault::Error)
-            return failWith(dev, L"I/O error");
-        if (fault->fault != Fault::Short)
-            return 0;
-        deliver = static_cast<std::size_t>(std::max(fault->shortLength, 0));
-    }
-    if (!device->node.hasAnswer())
-        return 0;
-    const NodeReport answer = device->node.takeAnswer();
-    const std::size_t count = std::min({deliver, length, answer.size()});
-    std::memcpy(data, answer.data(), count);
-    return static_cast<int>(count);
+    const DeviceId id = deviceIdOf(dev);
+    std::optional<Fault> fault;
+    const int result = readReport(dev, data, length, fault);
+    const std::size_t delivered = result > 0 ? static_cast<std::size_t>(result) : 0;
+    LibraryCall call = callOf(LibraryCall::Kind::Read, id, result);
+    call.data.assign(data, data + delivered);
+    call.fault = fault;
+    record(std::move(call));
+    return result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device *dev, unsigned char *data, size_t length)
@@ -369,6 +446,8 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
 {
     if (dev == nullptr)
         return;
+    const DeviceId id = deviceIdOf(dev);
+    record(callOf(LibraryCall::Kind::Close, id, 0));
     if (library().liveHandles.erase(dev) == 0) {
         ++library().releasedCalls;
         return;

@@ -2,6 +2,8 @@
 
 #include "sim/simulatednode.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@ enum class Fault {
 };
 
 using DeviceId = int;
+constexpr DeviceId NoDevice = -1;
 
 // Plugs a device in; it is present from the next enumeration on.
 DeviceId plug(const NodeReport &configuration = NodeReport{}, int capacity = LargeCapacity,
@@ -52,6 +55,8 @@ void setConfigurationWritesRefused(DeviceId device, bool refused);
 
 void failNextWrite(Fault fault);
 void failNextRead(Fault fault, int shortLength = 0);
+// Drops the faults that no write or read has met yet.
+void clearFaults();
 
 // Counters of library calls since the last reset.
 int enumerationCount();
@@ -61,6 +66,24 @@ int readCount();
 // Calls made with a handle that had already been closed: a use after free
 // with the real library.
 int releasedHandleCalls();
+
+// One library call as the device side answered it, for tests that follow
+// every exchange.
+struct LibraryCall {
+    enum class Kind { Enumerate, Open, Write, Read, Close };
+    Kind kind;
+    DeviceId device = NoDevice;     // the device concerned; NoDevice for an enumeration
+                                    // or a handle already released
+    int result = 0;                 // what the call returned; an open gives 1 or 0
+    std::vector<std::uint8_t> data; // the bytes written, or those a read delivered
+    std::vector<DeviceId> listed;   // the devices an enumeration listed, in its order
+    std::optional<Fault> fault;     // the injected fault the call met, if any
+};
+
+// While on, every library call is recorded (off at start and after reset).
+void recordCalls(bool on);
+// The calls recorded since the last take, oldest first; the log is emptied.
+std::vector<LibraryCall> takeCalls();
 
 // Forgets every device, fault and counter, and releases every handle left
 // open (also done at exit).

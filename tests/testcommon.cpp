@@ -5,8 +5,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -61,10 +64,14 @@ NodeReport sampleConfiguration()
     return report;
 }
 
-void processRefresh()
+void processRefresh(const QWidget &window)
 {
-    constexpr int RefreshWaitMs = 40;
-    QTest::qWait(RefreshWaitMs);
+    // The refresh timer is the window's only timer of its own.
+    const QList<QTimer *> timers =
+        window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(timers.size(), 1);
+    QSignalSpy refreshes(timers.front(), SIGNAL(timeout()));
+    QTRY_VERIFY(!refreshes.isEmpty());
 }
 
 CapturedOutput::CapturedOutput()

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 #include <initializer_list>
 #include <utility>
 
@@ -33,8 +35,9 @@ QString reportDiff(const NodeReport &actual, const NodeReport &expected);
         QVERIFY2(diff.isEmpty(), qPrintable(diff));                                        \
     } while (false)
 
-// Runs the event loop until the status history's refresh has run once.
-void processRefresh();
+// Runs the event loop until the window's refresh timer has fired, and so
+// the status history and the fields have been refreshed, once.
+void processRefresh(const QWidget &window);
 
 // Everything standard output received while the object lives.
 class CapturedOutput

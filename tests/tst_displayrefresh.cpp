@@ -126,11 +126,11 @@ void TestDisplayRefresh::statusHistory()
     QFETCH(QStringList, lines);
 
     const auto window = newWindow();
-    processRefresh();
+    processRefresh(*window);
     for (const QString &tick : ticks) {
         for (const QString &text : tick.split('|'))
             statusText = text;
-        processRefresh();
+        processRefresh(*window);
     }
     QCOMPARE(history(*window), lines);
 }
@@ -163,9 +163,9 @@ void TestDisplayRefresh::decodedReportReachesWidgets()
     QFETCH(QString, capacity);
 
     const auto window = newWindow();
-    processRefresh();
+    processRefresh(*window);
     decodeReport(report);
-    processRefresh();
+    processRefresh(*window);
 
     QVERIFY(!dataReady);
     for (const auto &edit : EditOffsets) {
@@ -187,25 +187,25 @@ void TestDisplayRefresh::nothingCopiedWithoutDataReady()
 {
     const auto window = newWindow();
     // Before any node: empty fields and no decoding leave the form as built.
-    processRefresh();
+    processRefresh(*window);
     for (const QString &text : editTexts(*window))
         QVERIFY(text.isEmpty());
     QCOMPARE(window->findChild<QLabel *>("maxUnivers")->text(), QString("0"));
 
     decodeReport(sampleConfiguration());
-    processRefresh();
+    processRefresh(*window);
     const QStringList shown = editTexts(*window);
 
     decodeReport(NodeReport{});
     dataReady = false;
-    processRefresh();
+    processRefresh(*window);
     QCOMPARE(editTexts(*window), shown);
     QCOMPARE(window->findChild<QLabel *>("maxUnivers")->text(), QString("16"));
     QCOMPARE(window->findChild<QComboBox *>("output")->currentIndex(), 2);
 
     // The same fields do arrive once they are flagged.
     dataReady = true;
-    processRefresh();
+    processRefresh(*window);
     QCOMPARE(window->findChild<QLineEdit *>("ipa1")->text(), QString("0"));
     QCOMPARE(window->findChild<QLabel *>("maxUnivers")->text(), QString("8"));
     QCOMPARE(window->findChild<QComboBox *>("output")->currentIndex(), 0);

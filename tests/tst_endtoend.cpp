@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -52,7 +53,11 @@ void EndToEndTest::nodeAppearsThenGoes()
     window.show();
     startSearch();
 
-    QTest::qWait(3 * SearchIntervalMs);
+    // A few search ticks, and the refresh after them, find no node.
+    constexpr int EmptyTicks = 3;
+    QSignalSpy searches(searchTimer, SIGNAL(timeout()));
+    QTRY_VERIFY(searches.count() >= EmptyTicks);
+    processRefresh(window);
     QCOMPARE(labelText(window, "display"), QStringLiteral("En attente de node"));
     QCOMPARE(editText(window, "ipa1"), QString());
 

@@ -280,12 +280,12 @@ void MonitorTest::lostNodeAnnouncedOnTheNextTick()
     const fakehid::DeviceId node = fakehid::plug(sampleConfiguration());
 
     tick(window);
-    processRefresh();
+    processRefresh(window);
     QCOMPARE(statusLine(window, "display"), Connected);
 
     fakehid::unplug(node);
     tick(window);
-    processRefresh();
+    processRefresh(window);
     QVERIFY(waitingForNode);
     QVERIFY(!nodeConnected);
     QCOMPARE(statusLine(window, "display"), Connected);
@@ -294,7 +294,7 @@ void MonitorTest::lostNodeAnnouncedOnTheNextTick()
     for (int ticks = 0; ticks < 3; ++ticks) {
         const int enumerations = fakehid::enumerationCount();
         tick(window);
-        processRefresh();
+        processRefresh(window);
         QCOMPARE(fakehid::enumerationCount(), enumerations + 1);
         QCOMPARE(statusLine(window, "display"), Waiting);
         QCOMPARE(statusLine(window, "display2"), Connected);

@@ -172,7 +172,7 @@ void TestSend::writesNodeAndShowsReadBack()
     MainWindow window;
     window.show();
     QMetaObject::invokeMethod(&window, "searchDevice");
-    processRefresh();
+    processRefresh(window);
     QCOMPARE(window.findChild<QLineEdit *>("ipa4")->text(), QString("50"));
     QCOMPARE(window.findChild<QLabel *>("maxUnivers")->text(), QString::number(capacity));
 
@@ -194,7 +194,7 @@ void TestSend::writesNodeAndShowsReadBack()
     QCOMPARE(statusText, QString::fromUtf8(Status::SendingNewValues));
 
     QMetaObject::invokeMethod(&window, "searchDevice");
-    processRefresh();
+    processRefresh(window);
     const QStringList shown = {"192", "168", "1",  "20", "255", "255", "255", "0",
                                "192", "168", "1",  "255", "0,3", "0,15",
                                "1",   "2",   "7",  "4",  "5",   "6",   "7",   "8",

@@ -73,7 +73,7 @@ void openNode()
 void readBack(MainWindow &window)
 {
     QMetaObject::invokeMethod(&window, "searchDevice");
-    processRefresh();
+    processRefresh(window);
 }
 
 void type(QLineEdit *edit, const QString &text)
@@ -151,7 +151,7 @@ void TestUnitSetup::factoryResetOnNode()
     COMPARE_REPORT(received.front(), factoryConfig(capacity));
     QVERIFY(waitingForNode);
     // The fields change only with the read-back.
-    processRefresh();
+    processRefresh(window);
     QCOMPARE(textOf(window, "ipa4"), QString("50"));
     QCOMPARE(window.findChild<QLabel *>("display")->text(), sending);
 
@@ -199,7 +199,7 @@ void TestUnitSetup::factoryResetVariant()
     QCOMPARE(output.text(), QByteArray("r : -1r : -1"));
     QVERIFY(waitingForNode);
     QCOMPARE(fakehid::writeCount(), 0);
-    processRefresh();
+    processRefresh(window);
     QCOMPARE(window.findChild<QLabel *>("display")->text(),
              QString::fromUtf8("Paramètres d'usine"));
     QCOMPARE(textOf(window, "ipa4"), QString());

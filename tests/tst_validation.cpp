@@ -173,7 +173,7 @@ void TestValidation::sendChecksForm()
     // The user's texts stay as typed, and the message reaches the status line.
     for (auto it = texts.begin(); it != texts.end(); ++it)
         QCOMPARE(window.findChild<QLineEdit *>(it.key())->text(), it.value());
-    processRefresh();
+    processRefresh(window);
     QCOMPARE(window.findChild<QLabel *>("display")->text(), failure);
 }
 

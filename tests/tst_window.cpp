@@ -401,7 +401,7 @@ void TestWindow::initialState()
     }
 
     // The first refreshes find the status unchanged: one line only.
-    processRefresh();
+    processRefresh(*window);
     QCOMPARE(child<QLabel>(*window, "display")->text(), QString(WaitingText));
     for (const char *const line : {"display2", "display3", "display4"})
         QVERIFY2(child<QLabel>(*window, line)->text().isEmpty(), line);

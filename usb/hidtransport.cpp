@@ -104,6 +104,8 @@ void announceConfigurationWrite(const unsigned char *report, unsigned len)
 
 } // namespace
 
+int hidPauseAfterWriteMs = HidPauseAfterWriteMs;
+
 int hidOpen(int max, int vendorId, int productId, int usagePage, int usage)
 {
     closeAllDevices();
@@ -193,7 +195,7 @@ int hidSend(int n, const void *buf, unsigned len, int timeoutMs)
     }
     if (written == 0)
         return TransferFailed;
-    std::this_thread::sleep_for(std::chrono::milliseconds(HidPauseAfterWriteMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(hidPauseAfterWriteMs));
     return std::min(written - 1, static_cast<int>(len));
 }
 
