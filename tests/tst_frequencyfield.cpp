@@ -121,12 +121,25 @@ class FrequencyFieldTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
     void typing_data();
     void typing();
     void leaving_data();
     void leaving();
 };
+
+// Forty sends: the pause after each write is not what is tested here.
+void FrequencyFieldTest::initTestCase()
+{
+    hidPauseAfterWriteMs = 0;
+}
+
+void FrequencyFieldTest::cleanupTestCase()
+{
+    hidPauseAfterWriteMs = HidPauseAfterWriteMs;
+}
 
 void FrequencyFieldTest::init()
 {

@@ -22,6 +22,8 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <cstdio>
+
 #include <optional>
 #include <random>
 #include <vector>
@@ -154,6 +156,8 @@ void SoakTest::pollWithRealTimers(SoakRun &run)
     QTRY_COMPARE_WITH_TIMEOUT(statusLine(window), waiting, SettleTimeoutMs);
     // The search timer is process-wide and outlives this window.
     searchTimer->stop();
+    // The read's hex dump ends without a line break; the test log goes on below it.
+    std::fputs("\n", stdout);
 }
 
 int main(int argc, char *argv[])

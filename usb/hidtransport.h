@@ -37,6 +37,6 @@ QStringList hidRefusedPaths();
 constexpr unsigned HidMaxReportLength = 515;
 // Pause after every successful write, giving the node time to store it.
 constexpr int HidPauseAfterWriteMs = 500;
-// The pause in force. Only tests change it (a soak of thousands of writes
-// sets 0); the tool always runs with HidPauseAfterWriteMs.
+// The pause in force. Only tests change it (tests of many writes that are
+// not about the pause set 0); the tool always runs with HidPauseAfterWriteMs.
 extern int hidPauseAfterWriteMs;

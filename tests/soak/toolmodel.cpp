@@ -146,12 +146,11 @@ void ToolModel::count(Exchange exchange, const LibraryCall &call)
 void ToolModel::setStatus(const QString &text)
 {
     status = text;
-    refusalMayShow = false;
 }
 
 // One hidOpen: every handle still open is closed, the devices are listed,
 // and each listed node is tried in turn until one opens.
-QString ToolModel::openNode(const Calls &calls, std::size_t &at, bool &opened)
+QString ToolModel::openNode(const Calls &calls, std::size_t &at, bool &opened, bool &refused)
 {
     const LibraryCall *call = nullptr;
     QString failure;
@@ -168,7 +167,7 @@ QString ToolModel::openNode(const Calls &calls, std::size_t &at, bool &opened)
     if (!failure.isEmpty())
         return failure;
     const std::vector<DeviceId> listed = call->listed;
-    bool refused = false;
+    refused = false;
     for (const DeviceId device : listed) {
         if (device == foreign)
             continue;
@@ -183,8 +182,6 @@ QString ToolModel::openNode(const Calls &calls, std::size_t &at, bool &opened)
         refused = true;
     }
     opened = entry;
-    if (!opened && refused)
-        refusalMayShow = true;
     return {};
 }
 
@@ -247,15 +244,19 @@ QString ToolModel::tick(const Calls &calls)
     bool read = false;
     if (waitingFlag) {
         setStatus(Waiting);
-        failure = openNode(calls, at, read);
+        bool refused = false;
+        failure = openNode(calls, at, read, refused);
         if (failure.isEmpty() && read)
             failure = readCycle(calls, at);
+        else if (failure.isEmpty() && refused)
+            setStatus(Refused); // a node is there but could not be opened
         if (!failure.isEmpty())
             return failure;
     }
     if (connectedFlag) {
         bool opened = false;
-        failure = openNode(calls, at, opened);
+        bool refused = false;
+        failure = openNode(calls, at, opened, refused);
         if (!failure.isEmpty())
             return QStringLiteral("presence check: ") + failure;
         if (!opened) {
@@ -400,9 +401,5 @@ QString ToolModel::judgeStatus(const QString &actual)
 {
     if (actual == status)
         return {};
-    if (refusalMayShow && actual == Refused) {
-        status = actual;
-        return {};
-    }
     return QStringLiteral("status '%1', expected '%2'").arg(actual, status);
 }

@@ -81,7 +81,8 @@ private:
     QString expect(const Calls &calls, std::size_t &at, fakehid::LibraryCall::Kind kind,
                    fakehid::DeviceId device, const fakehid::LibraryCall *&found) const;
     QString expectEnd(const Calls &calls, std::size_t at) const;
-    QString openNode(const Calls &calls, std::size_t &at, bool &opened);
+    // One hidOpen; opened when a node opened, refused when one could not.
+    QString openNode(const Calls &calls, std::size_t &at, bool &opened, bool &refused);
     QString readCycle(const Calls &calls, std::size_t &at);
     QString writeCommand(const Calls &calls, std::size_t &at, int &result);
     void count(Exchange exchange, const fakehid::LibraryCall &call);
@@ -95,7 +96,6 @@ private:
     bool connectedFlag = false;
     int lastReceived = 0;
     QString status = QStringLiteral("En attente de node");
-    bool refusalMayShow = false;
 
     // The transport's device 0: whether it exists, its device, and whether
     // its handle has been released.
