@@ -175,13 +175,19 @@ std::optional<PluggedNode> CliApp::findNode(int &status)
     return std::nullopt;
 }
 
-std::optional<NodeReport> CliApp::readNode(NodeLink &link, int &status)
+std::optional<CliApp::ReadNode> CliApp::readChosenNode(int &status)
 {
+    const std::optional<PluggedNode> found = findNode(status);
+    if (!found)
+        return std::nullopt;
+    NodeLink link(found->device, clock, waitMs);
     const std::optional<NodeReport> report = link.read();
-    if (!report)
+    if (!report) {
         status = fail(Exit::NodeFailure,
                       QStringLiteral("le node %1 ne répond pas").arg(node.label()));
-    return report;
+        return std::nullopt;
+    }
+    return ReadNode{link, *report};
 }
 
 int CliApp::writeVerifiedAndSay(NodeLink &link, const NodeReport &configuration,
@@ -213,18 +219,14 @@ template <typename Build>
 int CliApp::rewriteNode(const QString &what, Build build)
 {
     int status = Exit::Done;
-    const std::optional<PluggedNode> found = findNode(status);
-    if (!found)
-        return status;
-    NodeLink link(found->device, clock, waitMs);
-    const std::optional<NodeReport> current = readNode(link, status);
+    std::optional<ReadNode> current = readChosenNode(status);
     if (!current)
         return status;
     QString failure;
-    const NodeReport configuration = build(*current, failure);
+    const NodeReport configuration = build(current->configuration, failure);
     if (!failure.isEmpty())
         return fail(Exit::BadInput, failure);
-    return writeVerifiedAndSay(link, configuration, what);
+    return writeVerifiedAndSay(current->link, configuration, what);
 }
 
 int CliApp::list()
@@ -251,17 +253,13 @@ int CliApp::list()
 int CliApp::show()
 {
     int status = Exit::Done;
-    const std::optional<PluggedNode> found = findNode(status);
-    if (!found)
-        return status;
-    NodeLink link(found->device, clock, waitMs);
-    const std::optional<NodeReport> report = readNode(link, status);
-    if (!report)
+    const std::optional<ReadNode> read = readChosenNode(status);
+    if (!read)
         return status;
     if (arguments.has(Option::Json))
-        output.print(QString::fromUtf8(ConfigFile::toJson(*report)).trimmed());
+        output.print(QString::fromUtf8(ConfigFile::toJson(read->configuration)).trimmed());
     else
-        output.print(configurationLines(*report).join(QLatin1Char('\n')));
+        output.print(configurationLines(read->configuration).join(QLatin1Char('\n')));
     return Exit::Done;
 }
 
@@ -269,20 +267,16 @@ int CliApp::save()
 {
     const QString path = arguments.operands.front();
     int status = Exit::Done;
-    const std::optional<PluggedNode> found = findNode(status);
-    if (!found)
-        return status;
-    NodeLink link(found->device, clock, waitMs);
-    const std::optional<NodeReport> report = readNode(link, status);
-    if (!report)
+    const std::optional<ReadNode> read = readChosenNode(status);
+    if (!read)
         return status;
     // Written whole or not at all: an interrupted save leaves the old file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigFile::toJson(*report)) < 0
+    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigFile::toJson(read->configuration)) < 0
         || !file.commit())
         return fail(Exit::BadInput, QStringLiteral("%1 : écriture impossible").arg(quoted(path)));
     output.print(QStringLiteral("Configuration de %1 enregistrée dans %2")
-                     .arg(found->label(), quoted(path)));
+                     .arg(node.label(), quoted(path)));
     return Exit::Done;
 }
 

@@ -4,13 +4,12 @@
 #include "cli/clioutput.h"
 #include "cli/clock.h"
 #include "cli/nodefinder.h"
+#include "cli/nodelink.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
 
 #include <optional>
 #include <vector>
-
-class NodeLink;
 
 // nodeconfig-cli: one run of one command, from the arguments to the exit
 // status.
@@ -46,9 +45,16 @@ private:
     int costume();
     int series();
 
+    // The node to work on and its configuration as read.
+    struct ReadNode {
+        NodeLink link;
+        NodeReport configuration;
+    };
+
     // The node to work on, or nullopt after saying why (status in `status`).
     std::optional<PluggedNode> findNode(int &status);
-    std::optional<NodeReport> readNode(NodeLink &link, int &status);
+    // The same, read: nullopt also when it does not answer.
+    std::optional<ReadNode> readChosenNode(int &status);
     // Writes a configuration, verifies it and says how it went.
     int writeVerifiedAndSay(NodeLink &link, const NodeReport &configuration,
                             const QString &what);
