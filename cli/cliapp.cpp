@@ -26,11 +26,6 @@ const QString ErrorPrefix = QStringLiteral("nodeconfig-cli: ");
 const QString CurtainKind = QStringLiteral("curtain");
 const QString CostumeKind = QStringLiteral("costume");
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("« %1 »").arg(text);
-}
-
 // A whole number typed in decimal digits, at most `largest`.
 std::optional<int> wholeNumber(const QString &text, int largest)
 {

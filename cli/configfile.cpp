@@ -1,6 +1,7 @@
 #include "cli/configfile.h"
 
 #include "app/messages.h"
+#include "cli/configtext.h"
 #include "protocol/encoding.h"
 #include "protocol/fieldmap.h"
 #include "protocol/itemnames.h"
@@ -28,11 +29,6 @@ constexpr int HexDigitsPerByte = 2;
 constexpr qint64 LargestFile = 1024 * 1024;
 // Whole numbers beyond this are not taken for exact integers.
 constexpr double LargestWholeNumber = 1e15;
-
-QString quoted(const QString &text)
-{
-    return QStringLiteral("« %1 »").arg(text);
-}
 
 Parsed refused(const QString &failure)
 {

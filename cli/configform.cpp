@@ -1,6 +1,7 @@
 #include "cli/configform.h"
 
 #include "app/messages.h"
+#include "cli/configtext.h"
 #include "protocol/encoding.h"
 #include "protocol/fieldmap.h"
 #include "protocol/itemnames.h"
@@ -15,11 +16,6 @@ namespace {
 
 const QChar AddressSeparator = QLatin1Char('.');
 const QChar PatchSeparator = QLatin1Char(',');
-
-QString quoted(const QString &text)
-{
-    return QStringLiteral("« %1 »").arg(text);
-}
 
 // What the byte edits take: whole numbers 0..255.
 QString byteProblem(const QString &text)

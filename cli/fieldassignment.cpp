@@ -1,13 +1,10 @@
 #include "cli/fieldassignment.h"
 
+#include "cli/configtext.h"
+
 namespace {
 
 const QChar Equals = QLatin1Char('=');
-
-QString quoted(const QString &text)
-{
-    return QStringLiteral("« %1 »").arg(text);
-}
 
 QString assignmentFailure(const FieldAssignment &assignment, ConfigForm &form)
 {
