@@ -29,10 +29,9 @@ QString severalText(const std::vector<PluggedNode> &nodes)
 
 QString accessRefusedText(const QStringList &paths)
 {
-    return QStringLiteral("%1 : %2. Installez la règle udev de nodeconfig "
-                          "(70-nodeconfig.rules, voir le README) puis débranchez et rebranchez "
-                          "le node, ou lancez la commande en root.")
-        .arg(message(Status::AccessRefused), paths.join(QStringLiteral(", ")));
+    return QStringLiteral("%1 : %2 ; %3, ou lancez la commande en root")
+        .arg(message(Status::AccessRefused), paths.join(QStringLiteral(", ")),
+             message(AccessRefusedFix));
 }
 
 NodeFinder::NodeFinder(Clock &clock, CliOutput &output) : clock(clock), output(output)
