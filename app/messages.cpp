@@ -30,11 +30,14 @@ const int Count = sizeof All / sizeof All[0];
 } // namespace Status
 
 #if defined(Q_OS_LINUX)
-const char *const AccessRefusedFix =
-    "installez la règle udev de nodeconfig (70-nodeconfig.rules, voir le README), "
-    "puis débranchez et rebranchez le node";
+#define ACCESS_REFUSED_FIX                                                                   \
+    "installez la règle udev de nodeconfig (70-nodeconfig.rules, voir le README), "          \
+    "puis débranchez et rebranchez le node"
+const char *const AccessRefusedFix = ACCESS_REFUSED_FIX;
+const char *const AccessRefusedCommandFix = ACCESS_REFUSED_FIX ", ou lancez la commande en root";
 #else
 const char *const AccessRefusedFix =
     "un autre programme utilise peut-être le node : fermez-le, "
     "puis débranchez et rebranchez le node";
+const char *const AccessRefusedCommandFix = AccessRefusedFix;
 #endif

@@ -35,6 +35,9 @@ extern const int Count;
 // What to do about a node that is plugged in but cannot be opened, for the
 // console: on Linux the missing udev rule, elsewhere another program.
 extern const char *const AccessRefusedFix;
+// The same for a command run from a terminal, which on Linux may also be run
+// as root.
+extern const char *const AccessRefusedCommandFix;
 
 // A message as the text the widgets and the console take.
 inline QString message(const char *text)

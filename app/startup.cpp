@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/platform.h"
 #include "app/sharedstate.h"
 #include "ui/mainwindow.h"
 
@@ -14,6 +15,7 @@ void startSearch()
 
 int runMainWindow(QApplication &app)
 {
+    attachParentConsole();
     mainWindow = new MainWindow(nullptr);
     mainWindow->show();
     startSearch();

@@ -29,9 +29,9 @@ QString severalText(const std::vector<PluggedNode> &nodes)
 
 QString accessRefusedText(const QStringList &paths)
 {
-    return QStringLiteral("%1 : %2 ; %3, ou lancez la commande en root")
+    return QStringLiteral("%1 : %2 ; %3")
         .arg(message(Status::AccessRefused), paths.join(QStringLiteral(", ")),
-             message(AccessRefusedFix));
+             message(AccessRefusedCommandFix));
 }
 
 NodeFinder::NodeFinder(Clock &clock, CliOutput &output) : clock(clock), output(output)

@@ -1,5 +1,7 @@
 #include "cli/stdiooutput.h"
 
+#include "app/platform.h"
+
 #include <cstdio>
 
 namespace {
@@ -7,8 +9,7 @@ namespace {
 void writeLine(std::FILE *stream, const QString &line)
 {
     const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    writeConsoleText(stream, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 } // namespace

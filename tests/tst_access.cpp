@@ -80,7 +80,7 @@ void AccessTest::refusedNodeIsNamedOnce()
     // The status holds the message and does not alternate with the waiting one.
     QCOMPARE(history(window), (QStringList{Refused, Waiting, QString(), QString()}));
     QCOMPARE(linesNaming(output.text(), node), 1);
-    QVERIFY2(output.text().contains("udev"), output.text().constData());
+    QVERIFY2(output.text().contains(AccessRefusedFix), output.text().constData());
     QCOMPARE(fakehid::openCount(), 0);
     QCOMPARE(fakehid::writeCount(), 0);
     QCOMPARE(fakehid::readCount(), 0);

@@ -157,7 +157,7 @@ void TestCli::noUsableNode_data()
     QTest::newRow("show, none") << false << QStringList{"show"} << Exit::NoNode << none;
     QTest::newRow("list, refused") << true << QStringList{"list"} << Exit::NodeFailure << refusedText;
     QTest::newRow("load, refused") << true << QStringList{"curtain", "1"} << Exit::NodeFailure
-                                   << "règle udev";
+                                   << message(AccessRefusedCommandFix);
 }
 
 void TestCli::noUsableNode()

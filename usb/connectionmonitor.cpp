@@ -53,7 +53,7 @@ void nameRefusedNodes()
     const QStringList refused = hidRefusedPaths();
     for (const QString &path : refused) {
         if (!refusedNodePaths.contains(path))
-            consolePrint("\nnode %s : accès refusé ; %s\n", path.toLocal8Bit().constData(),
+            consolePrint("\nnode %s : accès refusé ; %s\n", path.toUtf8().constData(),
                          AccessRefusedFix);
     }
     refusedNodePaths = refused;

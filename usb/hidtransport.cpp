@@ -227,5 +227,5 @@ QStringList hidRefusedPaths()
 
 void hidPrintError()
 {
-    consolePrint("err %ld: %s\n", lastError.code, lastError.text.toLocal8Bit().constData());
+    consolePrint("err %ld: %s\n", lastError.code, lastError.text.toUtf8().constData());
 }
