@@ -70,6 +70,20 @@ install_missing() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# make_locale LANGUAGE_TERRITORY: makes the UTF-8 locale (fr_FR: fr_FR.UTF-8)
+# unless the system has it.
+make_locale() {
+    local name=$1
+    locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" && return 0
+    if ! can_be_root; then
+        echo "nodeconfig: the $name.UTF-8 locale is missing; make it as root, then run this again:" >&2
+        echo "    sudo localedef -i $name -f UTF-8 $name.UTF-8" >&2
+        exit 1
+    fi
+    echo "nodeconfig: generating the $name.UTF-8 locale"
+    as_root localedef -i "$name" -f UTF-8 "$name.UTF-8"
+}
+
 build_jobs() {
     nproc 2>/dev/null || echo 2
 }

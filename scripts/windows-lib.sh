@@ -1,0 +1,164 @@
+# The Windows build's dependencies, shared by scripts/windows and scripts/test:
+# the MinGW-w64 cross compilers, Wine, NSIS, and a static Qt and hidapi built
+# from Debian's source packages once into a cache outside the clone.
+#
+# The cache folder of each library is named by its source version and a hash
+# of its configure options and compiler, so that a changed option builds a new
+# one and an unchanged one is never built again.
+
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+WIN_TRIPLET=x86_64-w64-mingw32
+WIN_BUILD_DIR="$BUILD_DIR/windows"
+
+if [ -n "${NODECONFIG_CACHE:-}" ]; then
+    WIN_CACHE="$NODECONFIG_CACHE"
+elif [ "$(id -u)" -eq 0 ]; then
+    WIN_CACHE=/var/cache/nodeconfig
+else
+    WIN_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/nodeconfig"
+fi
+
+WINDOWS_PACKAGES=(
+    "g++-mingw-w64-x86-64-posix:/usr/bin/x86_64-w64-mingw32-g++-posix"
+    "gcc-mingw-w64-x86-64-posix:/usr/bin/x86_64-w64-mingw32-gcc-posix"
+    "binutils-mingw-w64-x86-64:/usr/bin/x86_64-w64-mingw32-objdump"
+    "dpkg-dev:/usr/bin/dpkg-source"
+    "perl:/usr/bin/perl"
+    "python3:/usr/bin/python3"
+    "nsis:/usr/bin/makensis"
+    "icoutils:/usr/bin/wrestool"
+)
+# The suite and the smoke run under Wine: a virtual display, screenshots
+# and the text recognition that reads the window's fields back.
+WINDOWS_TEST_PACKAGES=(
+    "wine:/usr/bin/wine"
+    "wine64:/usr/lib/wine/wine64"
+    "xvfb:/usr/bin/Xvfb"
+    "x11-utils:/usr/bin/xwininfo"
+    "imagemagick:/usr/bin/convert"
+    "tesseract-ocr:/usr/bin/tesseract"
+    "tesseract-ocr-fra:/usr/share/tesseract-ocr/5/tessdata/fra.traineddata"
+    "fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+    "locales:/usr/sbin/locale-gen"
+)
+
+# Qt's and hidapi's source packages, as Debian 12 has them.
+QT_SOURCE_PACKAGE=qtbase-opensource-src
+HIDAPI_SOURCE_PACKAGE=hidapi
+
+# What the tool needs of qtbase, and nothing it does not use: no OpenGL, D-Bus,
+# ICU, SQL, network or tablet events (Debian's source lacks the Wintab header).
+QT_CONFIGURE_OPTIONS=(
+    -opensource -confirm-license
+    -xplatform win32-g++ -device-option "CROSS_COMPILE=$WIN_TRIPLET-"
+    -static -static-runtime -release -optimize-size
+    -no-opengl -no-dbus -no-icu -no-fontconfig
+    -no-feature-sql -no-feature-network -no-feature-tabletevent
+    -no-feature-concurrent -no-feature-xml
+    -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-harfbuzz -qt-freetype
+    -nomake examples -nomake tests
+)
+HIDAPI_CMAKE_OPTIONS=(-DCMAKE_SYSTEM_NAME=Windows -DBUILD_SHARED_LIBS=OFF -DCMAKE_BUILD_TYPE=Release)
+
+# Makes the MinGW compilers the POSIX-thread variants, which Qt needs.
+use_posix_mingw() {
+    local tool
+    for tool in gcc g++; do
+        if [ "$(readlink -f "/usr/bin/$WIN_TRIPLET-$tool")" != "/usr/bin/$WIN_TRIPLET-$tool-posix" ]; then
+            as_root update-alternatives --set "$WIN_TRIPLET-$tool" "/usr/bin/$WIN_TRIPLET-$tool-posix" >/dev/null
+        fi
+    done
+}
+
+# Lets apt-get source reach Debian's source packages.
+enable_deb_src() {
+    local list=/etc/apt/sources.list.d/nodeconfig-src.sources
+    if apt-get source --print-uris "$HIDAPI_SOURCE_PACKAGE" >/dev/null 2>&1; then
+        return 0
+    fi
+    local suite
+    suite="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
+    echo "nodeconfig: adding Debian's source packages for $suite to APT"
+    as_root tee "$list" >/dev/null <<EOF
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $suite
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+    as_root apt-get update -qq
+}
+
+# source_version PACKAGE: the version apt-get source would fetch.
+source_version() {
+    apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ { print $2; exit }'
+}
+
+# options_key WORDS...: a short hash of the options and the cross compiler.
+options_key() {
+    { printf '%s\n' "$@"; "$WIN_TRIPLET-g++" --version | head -n 1; } | sha1sum | cut -c1-12
+}
+
+# unpack_source PACKAGE DIR: fetches PACKAGE's source with Debian's patches
+# applied into DIR.
+unpack_source() {
+    local package=$1 dir=$2 work
+    work="$(mktemp -d "$WIN_CACHE/src.XXXXXX")"
+    (cd "$work" && apt-get source -qq --download-only "$package" >/dev/null 2>&1 &&
+        dpkg-source --no-check -x ./*.dsc unpacked >/dev/null)
+    rm -rf "$dir"
+    mv "$work/unpacked" "$dir"
+    rm -rf "$work"
+}
+
+# Builds static hidapi into the cache unless it is there; sets HIDAPI_PREFIX.
+build_hidapi() {
+    local version key
+    version="$(source_version "$HIDAPI_SOURCE_PACKAGE")"
+    key="$(options_key "${HIDAPI_CMAKE_OPTIONS[@]}")"
+    HIDAPI_PREFIX="$WIN_CACHE/hidapi-$version-$key"
+    [ -f "$HIDAPI_PREFIX/.complete" ] && return 0
+    echo "nodeconfig: building static hidapi $version for Windows into $HIDAPI_PREFIX"
+    local src="$WIN_CACHE/hidapi-src" build="$WIN_CACHE/hidapi-build"
+    unpack_source "$HIDAPI_SOURCE_PACKAGE" "$src"
+    rm -rf "$build" "$HIDAPI_PREFIX"
+    cmake -S "$src" -B "$build" "${HIDAPI_CMAKE_OPTIONS[@]}" \
+        -DCMAKE_C_COMPILER="$WIN_TRIPLET-gcc" -DCMAKE_RC_COMPILER="$WIN_TRIPLET-windres" \
+        -DCMAKE_INSTALL_PREFIX="$HIDAPI_PREFIX" >/dev/null
+    cmake --build "$build" -j "$(build_jobs)" >/dev/null
+    cmake --install "$build" >/dev/null
+    rm -rf "$src" "$build"
+    touch "$HIDAPI_PREFIX/.complete"
+}
+
+# Builds static Qt into the cache unless it is there; sets QT_PREFIX.
+build_qt() {
+    local version key
+    version="$(source_version "$QT_SOURCE_PACKAGE")"
+    key="$(options_key "${QT_CONFIGURE_OPTIONS[@]}")"
+    QT_PREFIX="$WIN_CACHE/qt-$version-$key"
+    [ -f "$QT_PREFIX/.complete" ] && return 0
+    echo "nodeconfig: building static Qt $version for Windows into $QT_PREFIX (once per machine: 15 to 25 minutes)"
+    local src="$WIN_CACHE/qt-src" log="$WIN_CACHE/qt-build.log"
+    unpack_source "$QT_SOURCE_PACKAGE" "$src"
+    rm -rf "$QT_PREFIX"
+    if ! (cd "$src" && ./configure "${QT_CONFIGURE_OPTIONS[@]}" -prefix "$QT_PREFIX" &&
+          make -j "$(build_jobs)" && make install) >"$log" 2>&1; then
+        tail -n 40 "$log" >&2
+        echo "nodeconfig: the static Qt build failed; its log is $log" >&2
+        return 1
+    fi
+    rm -rf "$src"
+    touch "$QT_PREFIX/.complete"
+}
+
+# Everything the Windows build needs, installed or built once.
+prepare_windows_dependencies() {
+    install_missing "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+    use_posix_mingw
+    mkdir -p "$WIN_CACHE"
+    enable_deb_src
+    build_hidapi
+    build_qt
+}

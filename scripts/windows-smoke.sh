@@ -1,0 +1,148 @@
+# The Windows programs as a user meets them, under Wine on a virtual display:
+# the demo's window with the demo node read into its fields, the command-line
+# tool's help and a bad command, then the installer run silently, the
+# installed window waiting for a node, and the uninstaller leaving nothing
+# behind. Sourced by scripts/windows --test, in its Wine prefix; each check
+# that fails calls fail.
+
+SMOKE_DIR="$(mktemp -d /tmp/nodeconfig-smoke.XXXXXX)"
+WINDOW_SIZE=666x632
+WINDOW_TITLE=MainWindow
+WINDOW_WAIT_S=60
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconfig'
+INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
+START_MENU_ENTRY="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Configuration du node LED.lnk"
+
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$SMOKE_DIR/display" 2>/dev/null &
+    XVFB_PID=$!
+    local tries
+    for tries in $(seq 50); do
+        [ -s "$SMOKE_DIR/display" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$(cat "$SMOKE_DIR/display")"
+}
+
+stop_smoke() {
+    wineserver -k 2>/dev/null || true
+    kill "$XVFB_PID" 2>/dev/null || true
+    rm -rf "$SMOKE_DIR"
+}
+
+# The X window of the tool's main window, once it is shown.
+main_window_id() {
+    xwininfo -root -tree 2>/dev/null | awk -v title="\"$WINDOW_TITLE\":" '$2 == title { print $1; exit }'
+}
+
+window_size() {
+    xwininfo -id "$1" | awk '/^  Width:/ { w = $2 } /^  Height:/ { h = $2 } END { print w "x" h }'
+}
+
+# The window's text as a French reader of the screen sees it.
+window_text() {
+    local id=$1 shot="$SMOKE_DIR/window"
+    import -window "$id" "$shot.png" 2>/dev/null || return 0
+    convert "$shot.png" -resize 300% -colorspace Gray "$shot-large.png"
+    tesseract "$shot-large.png" - -l fra 2>/dev/null | tr -s '\n' ' '
+}
+
+# expect_window WHAT TEXT...: waits for the main window, checks its size, and
+# waits until every TEXT shows in it.
+expect_window() {
+    local what=$1 id="" text="" size missing second
+    shift
+    for second in $(seq "$WINDOW_WAIT_S"); do
+        id="$(main_window_id)"
+        [ -n "$id" ] && break
+        sleep 1
+    done
+    if [ -z "$id" ]; then
+        fail "$what: no window \"$WINDOW_TITLE\" appeared"
+        return
+    fi
+    size="$(window_size "$id")"
+    [ "$size" = "$WINDOW_SIZE" ] || fail "$what: the window is $size instead of $WINDOW_SIZE"
+    for second in $(seq "$WINDOW_WAIT_S"); do
+        text="$(window_text "$id")"
+        missing=""
+        for wanted in "$@"; do
+            [[ "$text" == *"$wanted"* ]] || missing="$wanted"
+        done
+        [ -z "$missing" ] && break
+        sleep 1
+    done
+    if [ -n "$missing" ]; then
+        fail "$what: \"$missing\" is not in the window, which reads: $text"
+    else
+        echo "$what: $size window showing: $*"
+    fi
+}
+
+# The files Wine's C: drive holds outside Windows' own folder.
+drive_c_files() {
+    (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -print | sort)
+}
+
+smoke_demo() {
+    wine "$STAGE/nodeconfig-demo.exe" >"$SMOKE_DIR/demo.out" 2>/dev/null &
+    expect_window "nodeconfig-demo.exe" "Connecté au node" "192" "168" "LPD6803"
+    grep -q "recv 64 bytes:" "$SMOKE_DIR/demo.out" ||
+        fail "nodeconfig-demo.exe printed no reply dump on its standard output"
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+}
+
+smoke_cli() {
+    local status=0
+    wine "$STAGE/nodeconfig-cli.exe" --help >"$SMOKE_DIR/help.out" 2>&1 || status=$?
+    if [ "$status" -ne 0 ] || ! grep -q "Configure un node LED branché en USB" "$SMOKE_DIR/help.out"; then
+        fail "nodeconfig-cli.exe --help (status $status): $(head -c 300 "$SMOKE_DIR/help.out")"
+    else
+        echo "nodeconfig-cli.exe --help: the French help, status 0"
+    fi
+    status=0
+    wine "$STAGE/nodeconfig-cli.exe" bogus >/dev/null 2>&1 || status=$?
+    if [ "$status" -ne 2 ]; then
+        fail "nodeconfig-cli.exe bogus exits with $status instead of 2"
+    else
+        echo "nodeconfig-cli.exe bogus: status 2"
+    fi
+}
+
+smoke_installer() {
+    local before after program
+    before="$(drive_c_files)"
+    wine "$WIN_BUILD_DIR/$PACKAGE_NAME-setup.exe" /S
+    wineserver -w
+    for program in "${PROGRAMS[@]}" uninstall; do
+        [ -f "$INSTALL_DIR/$program.exe" ] || fail "the installer put no $program.exe in Program Files"
+    done
+    [ -f "$START_MENU_ENTRY" ] || fail "the installer made no Start-menu entry \"Configuration du node LED\""
+    wine reg query "$UNINSTALL_KEY" /v UninstallString >/dev/null 2>&1 ||
+        fail "the uninstaller is not registered with Windows"
+    if [ "$failures" -eq 0 ]; then
+        echo "silent install: the programs, the Start-menu entry and the uninstaller are there"
+    fi
+
+    wine "C:\\Program Files\\nodeconfig\\nodeconfig.exe" >/dev/null 2>&1 &
+    expect_window "installed nodeconfig.exe, no node" "En attente de node"
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+
+    wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
+    wineserver -w
+    ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1 || fail "the uninstaller left its registry key"
+    after="$(drive_c_files)"
+    if [ "$before" != "$after" ]; then
+        fail "the uninstaller left files behind: $(diff <(echo "$before") <(echo "$after") | grep '^>' | head -n 5 | tr '\n' ' ')"
+    else
+        echo "silent uninstall: nothing left behind"
+    fi
+}
+
+start_display
+smoke_demo
+smoke_cli
+smoke_installer
+stop_smoke
