@@ -14,6 +14,7 @@
 #include "protocol/itemnames.h"
 #include "protocol/presets.h"
 #include "protocol/validation.h"
+#include "usb/hidpacing.h"
 
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -76,6 +77,8 @@ QString unitTitle(UnitKind kind, int number)
 CliApp::CliApp(Clock &clock, CliOutput &output)
     : clock(clock), output(output), finder(clock, output)
 {
+    // The command line's pace, different from the window's in this alone.
+    setHidPacing(CommandLinePacing);
 }
 
 const std::vector<CliApp::CommandSpec> &CliApp::commands()

@@ -418,7 +418,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data,
-                                                 size_t length, int /*milliseconds*/)
+                                                 size_t length, int milliseconds)
 {
     ++library().reads;
     const DeviceId id = deviceIdOf(dev);
@@ -428,6 +428,7 @@ int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char 
     LibraryCall call = callOf(LibraryCall::Kind::Read, id, result);
     call.data.assign(data, data + delivered);
     call.fault = fault;
+    call.timeoutMs = milliseconds;
     record(std::move(call));
     return result;
 }

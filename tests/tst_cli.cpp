@@ -82,6 +82,8 @@ private slots:
     void failedWriteOrVerification_data();
     void failedWriteOrVerification();
     void readRetriedOnce();
+    void pausesOnlyToStore_data();
+    void pausesOnlyToStore();
 };
 
 void TestCli::help()
@@ -482,6 +484,32 @@ void TestCli::readRetriedOnce()
     QCOMPARE(run.status, Exit::Done);
     QCOMPARE(clock.sleeps, 1);
     QCOMPARE(fakehid::readCount(), 2);
+}
+
+void TestCli::pausesOnlyToStore_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("pauses");
+
+    QTest::newRow("show") << QStringList{"show"} << 0;
+    QTest::newRow("list") << QStringList{"list"} << 0;
+    QTest::newRow("curtain") << QStringList{"curtain", "2"} << 1;
+    QTest::newRow("series, one unit") << QStringList{"series", "costume", "--from", "1", "--count", "1"}
+                                      << 1;
+}
+
+// Requests are not followed by a pause: their reply is read at once. A
+// configuration write pauses once, as long as the transport's setting says.
+void TestCli::pausesOnlyToStore()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, pauses);
+
+    fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::Done);
+    QCOMPARE(transportPauses(), std::vector<int>(std::size_t(pauses), hidPacing().pauseAfterWriteMs));
+    QCOMPARE(hidPacing().pauseAfterWriteMs, HidPauseAfterWriteMs);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
