@@ -19,6 +19,7 @@ struct DeviceInfo {
     unsigned short usagePage = 0xFF00;
     unsigned short usage = 1;
     std::wstring serialNumber; // empty: the device reports none
+    std::string path;          // empty: "fakehid:" and the device's number
 };
 
 // A failure the next write or read meets instead of the node.
