@@ -14,9 +14,12 @@
 #include "protocol/itemnames.h"
 #include "protocol/presets.h"
 #include "protocol/validation.h"
+#include "usb/hidpacing.h"
 
 #include <QRegularExpression>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -65,6 +68,20 @@ std::optional<int> curtainSize(const QString &text, QString &failure)
     return std::nullopt;
 }
 
+// How `list` names a node: a serial number that other plugged nodes report
+// too is marked as shared, since it cannot tell them apart.
+QString listLabel(const PluggedNode &plugged, const std::vector<PluggedNode> &nodes)
+{
+    const auto sharing = std::count_if(nodes.begin(), nodes.end(), [&plugged](const PluggedNode &other) {
+        return !plugged.serial.isEmpty() && other.serial == plugged.serial;
+    });
+    if (sharing < 2)
+        return plugged.label();
+    return QStringLiteral("%1 (série %2, partagée par %3 nodes)")
+        .arg(plugged.path, plugged.serial)
+        .arg(sharing);
+}
+
 QString unitTitle(UnitKind kind, int number)
 {
     return (kind == UnitKind::Curtain ? QStringLiteral("Rideau %1") : QStringLiteral("Costume %1"))
@@ -76,6 +93,8 @@ QString unitTitle(UnitKind kind, int number)
 CliApp::CliApp(Clock &clock, CliOutput &output)
     : clock(clock), output(output), finder(clock, output)
 {
+    // The command line's pace, different from the window's in this alone.
+    setHidPacing(CommandLinePacing);
 }
 
 const std::vector<CliApp::CommandSpec> &CliApp::commands()
@@ -231,10 +250,11 @@ int CliApp::list()
     for (const PluggedNode &plugged : nodes) {
         NodeLink link(plugged.device, clock, waitMs);
         const std::optional<NodeReport> report = link.read();
+        const QString label = listLabel(plugged, nodes);
         output.print(report ? QStringLiteral("%1 : IP %2, %3 univers")
-                                  .arg(plugged.label(), addressText(*report))
+                                  .arg(label, addressText(*report))
                                   .arg(capacityFromByte((*report)[Report::MaxUniverses]))
-                            : QStringLiteral("%1 : ne répond pas").arg(plugged.label()));
+                            : QStringLiteral("%1 : ne répond pas").arg(label));
     }
     if (!refused.isEmpty())
         output.note(accessRefusedText(refused));

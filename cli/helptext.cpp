@@ -26,11 +26,14 @@ Commandes :
                            met en place une série : attend un node (sans limite de
                            temps), écrit l'unité N, vérifie, attend qu'il soit
                            débranché, passe à N+1.
-                           Un node déjà configuré dans la série n'est pas réécrit ;
-                           un échec garde le numéro. Ctrl+C termine avec un bilan.
+                           Un node qui tient déjà une configuration écrite par la
+                           série n'est pas réécrit (son numéro de série ne suffit
+                           pas) ; un échec garde le numéro. Ctrl+C termine avec un
+                           bilan.
 
 Options :
-  --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes
+  --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes ;
+                           un numéro de série que portent plusieurs nodes est refusé
   --wait SECONDES          attente d'un node (10 par défaut) ; une lecture sans
                            réponse est refaite, 3 fois au plus, dans ce délai
   --json                   show : la configuration au format de save
@@ -38,7 +41,8 @@ Options :
   --from N                 series : numéro de la première unité
   --count K                series : s'arrête après K unités vérifiées
   --log FICHIER.csv        series : ajoute une ligne par node (numéro, adresse,
-                           capacité, série, heure, résultat)
+                           capacité, série, heure, résultat), séparée par des
+                           points-virgules, en UTF-8 avec BOM (Excel, LibreOffice)
   -h, --help               cette aide
 
 Les valeurs sont vérifiées comme dans la fenêtre de nodeconfig (mêmes règles,

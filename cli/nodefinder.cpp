@@ -1,6 +1,7 @@
 #include "cli/nodefinder.h"
 
 #include "app/messages.h"
+#include "cli/configtext.h"
 #include "cli/stoprequest.h"
 #include "usb/hidtransport.h"
 #include "usb/nodeidentity.h"
@@ -23,6 +24,25 @@ QString labels(const std::vector<PluggedNode> &nodes)
 QString severalText(const std::vector<PluggedNode> &nodes)
 {
     return QStringLiteral("%1 nodes branchés : %2").arg(nodes.size()).arg(labels(nodes));
+}
+
+QString ambiguousText(const QString &wanted, const std::vector<PluggedNode> &named)
+{
+    QStringList paths;
+    for (const PluggedNode &node : named)
+        paths << node.path;
+    return QStringLiteral("--device %1 est ambigu, %2 nodes branchés ont ce numéro de série : "
+                          "%3 ; nommez-en un par son chemin")
+        .arg(quoted(wanted))
+        .arg(named.size())
+        .arg(paths.join(QStringLiteral(", ")));
+}
+
+// A path as hidapi gives it, in any case (Windows paths are not
+// case-sensitive), or a serial number exactly.
+bool isNamed(const PluggedNode &node, const QString &wanted)
+{
+    return node.path.compare(wanted, Qt::CaseInsensitive) == 0 || node.serial == wanted;
 }
 
 } // namespace
@@ -59,14 +79,11 @@ std::optional<FindOutcome> NodeFinder::pick(const std::vector<PluggedNode> &node
     if (!wait.wanted.isEmpty()) {
         std::vector<PluggedNode> named;
         std::copy_if(nodes.begin(), nodes.end(), std::back_inserter(named),
-                     [&wait](const PluggedNode &node) {
-                         return node.path == wait.wanted || node.serial == wait.wanted;
-                     });
+                     [&wait](const PluggedNode &node) { return isNamed(node, wait.wanted); });
         if (named.size() == 1)
             return FindOutcome{FindResult::Found, named.front(), {}};
         if (named.size() > 1)
-            return FindOutcome{FindResult::Several, {},
-                               severalText(named) + QStringLiteral(" : nommez-en un par son chemin")};
+            return FindOutcome{FindResult::Several, {}, ambiguousText(wait.wanted, named)};
         return std::nullopt;
     }
     if (nodes.size() == 1)

@@ -11,11 +11,16 @@ const QStringList Header = {
     QStringLiteral("série"),  QStringLiteral("heure"),   QStringLiteral("résultat"),
 };
 
+// A French Excel splits a CSV file into columns at semicolons, and reads it
+// as UTF-8 only behind a byte-order mark; LibreOffice reads it so too.
+const QChar Separator = QLatin1Char(';');
+const QByteArray Utf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
 // A field as CSV takes it: quoted, with doubled quotes, when it holds a
 // separator, a quote or a line break.
 QString csvField(const QString &text)
 {
-    static const QString special = QStringLiteral(",\"\r\n");
+    static const QString special = QString(Separator) + QStringLiteral("\"\r\n");
     const bool plain = std::none_of(text.begin(), text.end(),
                                     [](QChar c) { return special.contains(c); });
     if (plain)
@@ -32,8 +37,10 @@ QString SeriesLog::open(const QString &path)
     file.setFileName(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return QStringLiteral("« %1 » : écriture impossible").arg(path);
-    if (file.size() == 0)
+    if (file.size() == 0) {
+        file.write(Utf8ByteOrderMark);
         writeRecord(Header);
+    }
     return {};
 }
 
@@ -51,6 +58,6 @@ void SeriesLog::writeRecord(const QStringList &fields)
     QStringList cells;
     for (const QString &field : fields)
         cells << csvField(field);
-    file.write((cells.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8());
+    file.write((cells.join(Separator) + QLatin1Char('\n')).toUtf8());
     file.flush();
 }

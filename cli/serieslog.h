@@ -15,11 +15,14 @@ struct SeriesRow {
 };
 
 // The series' CSV log: one row per attempt, appended and flushed at once so
-// that an interrupted run keeps every row written so far.
+// that an interrupted run keeps every row written so far. Fields are
+// separated by semicolons, in UTF-8 behind a byte-order mark, as a French
+// spreadsheet opens it in columns with its accents whole.
 class SeriesLog
 {
 public:
-    // Opens the file for appending; a new or empty file gets the header.
+    // Opens the file for appending; a new or empty file gets the byte-order
+    // mark and the header.
     // Returns what went wrong, or an empty string.
     QString open(const QString &path);
     bool isOpen() const { return file.isOpen(); }

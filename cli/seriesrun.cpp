@@ -78,8 +78,9 @@ SeriesRun::Attempt SeriesRun::handle(const PluggedNode &node)
     const std::optional<NodeReport> current = link.read();
     if (!current)
         return failed(node, QStringLiteral("le node ne répond pas"), std::nullopt);
-    if (const DoneUnit *unit = findDone(node, *current))
+    if (const DoneUnit *unit = findDone(*current))
         return alreadyDone(node, *unit, *current);
+    noteSharedSerial(node);
 
     const NodeReport written = preset(*current);
     const WriteOutcome outcome = writeVerified(link, written);
@@ -118,15 +119,27 @@ SeriesRun::Attempt SeriesRun::failed(const PluggedNode &node, const QString &rea
     return Attempt::Failed;
 }
 
-const SeriesRun::DoneUnit *SeriesRun::findDone(const PluggedNode &node,
-                                               const NodeReport &current) const
+// A node is taken for a unit of this run by its configuration alone: nodes
+// flashed from one image may all report the same serial number.
+const SeriesRun::DoneUnit *SeriesRun::findDone(const NodeReport &current) const
 {
-    const auto same = [&node, &current](const DoneUnit &unit) {
-        return node.serial.isEmpty() ? holdsConfiguration(current, unit.written)
-                                     : node.serial == unit.serial;
-    };
-    const auto found = std::find_if(done.begin(), done.end(), same);
+    const auto found = std::find_if(done.begin(), done.end(), [&current](const DoneUnit &unit) {
+        return holdsConfiguration(current, unit.written);
+    });
     return found == done.end() ? nullptr : &*found;
+}
+
+void SeriesRun::noteSharedSerial(const PluggedNode &node)
+{
+    if (node.serial.isEmpty())
+        return;
+    const auto earlier = std::find_if(done.begin(), done.end(), [&node](const DoneUnit &unit) {
+        return unit.serial == node.serial;
+    });
+    if (earlier != done.end())
+        output.note(QStringLiteral("Série %1 déjà vue (%2), mais ce node ne tient pas sa "
+                                   "configuration : nouveau node, il est configuré")
+                        .arg(node.serial, unitName(earlier->number)));
 }
 
 NodeReport SeriesRun::preset(const NodeReport &current) const

@@ -20,8 +20,9 @@ struct SeriesPlan {
 
 // Sets up one unit after another, by plug-in alone: waits for a node,
 // writes unit N, verifies it, waits for it to be unplugged, goes on with
-// N+1. A node already set up in this run is not written again; a failed
-// write or verification keeps N.
+// N+1. A node that holds exactly a configuration this run wrote is not
+// written again, whatever its serial number; a failed write or verification
+// keeps N.
 class SeriesRun
 {
 public:
@@ -45,7 +46,10 @@ private:
     // A failed attempt; `seen` is the node's configuration when it was read.
     Attempt failed(const PluggedNode &node, const QString &reason,
                    const std::optional<NodeReport> &seen);
-    const DoneUnit *findDone(const PluggedNode &node, const NodeReport &current) const;
+    // The unit of this run whose configuration the node holds, if any.
+    const DoneUnit *findDone(const NodeReport &current) const;
+    // Says so when the node reports the serial number of an earlier unit.
+    void noteSharedSerial(const PluggedNode &node);
     NodeReport preset(const NodeReport &current) const;
     void record(const PluggedNode &node, int unit, const std::optional<NodeReport> &seen,
                 const QString &result);

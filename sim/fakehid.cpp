@@ -179,6 +179,16 @@ hid_device_info *describe(DeviceId id, const Device &device)
     return info;
 }
 
+// The device whose path this is, or NoDevice.
+DeviceId deviceAt(const char *path)
+{
+    for (const auto &entry : library().devices) {
+        if (pathOf(entry.first) == path)
+            return entry.first;
+    }
+    return NoDevice;
+}
+
 bool matches(unsigned short wanted, unsigned short actual)
 {
     return wanted == 0 || wanted == actual;
@@ -271,6 +281,9 @@ SimulatedNode &node(DeviceId device)
 
 std::string pathOf(DeviceId device)
 {
+    const Device *found = findDevice(device);
+    if (found != nullptr && !found->info.path.empty())
+        return found->info.path;
     return PathPrefix + std::to_string(device);
 }
 
@@ -377,10 +390,9 @@ void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *de
 
 HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
 {
-    const std::size_t prefix = std::strlen(PathPrefix);
-    if (path == nullptr || std::strncmp(path, PathPrefix, prefix) != 0)
+    if (path == nullptr)
         return nullptr;
-    const DeviceId id = std::atoi(path + prefix);
+    const DeviceId id = deviceAt(path);
     const Device *device = findDevice(id);
     if (device == nullptr || !device->present || device->openRefused) {
         record(callOf(LibraryCall::Kind::Open, id, 0));
@@ -418,7 +430,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data,
-                                                 size_t length, int /*milliseconds*/)
+                                                 size_t length, int milliseconds)
 {
     ++library().reads;
     const DeviceId id = deviceIdOf(dev);
@@ -428,6 +440,7 @@ int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char 
     LibraryCall call = callOf(LibraryCall::Kind::Read, id, result);
     call.data.assign(data, data + delivered);
     call.fault = fault;
+    call.timeoutMs = milliseconds;
     record(std::move(call));
     return result;
 }

@@ -19,6 +19,7 @@ struct DeviceInfo {
     unsigned short usagePage = 0xFF00;
     unsigned short usage = 1;
     std::wstring serialNumber; // empty: the device reports none
+    std::string path;          // empty: "fakehid:" and the device's number
 };
 
 // A failure the next write or read meets instead of the node.
@@ -78,6 +79,7 @@ struct LibraryCall {
     std::vector<std::uint8_t> data; // the bytes written, or those a read delivered
     std::vector<DeviceId> listed;   // the devices an enumeration listed, in its order
     std::optional<Fault> fault;     // the injected fault the call met, if any
+    int timeoutMs = 0;              // how long a read was allowed to wait
 };
 
 // While on, every library call is recorded (off at start and after reset).

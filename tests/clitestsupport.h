@@ -9,10 +9,12 @@
 #include "cli/stoprequest.h"
 #include "sim/fakehid.h"
 #include "testsupport.h"
+#include "usb/hidtransport.h"
 
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 // Time passes only when the tool sleeps; each sleep may run the test's
 // next step (plug a node in, pull it out, ask to stop).
@@ -83,9 +85,19 @@ inline fakehid::DeviceInfo withSerial(const wchar_t *serial)
     return info;
 }
 
+// The transport's pauses since the last reset, in milliseconds: counted
+// instead of slept, so that the tests do not wait for them.
+inline std::vector<int> &transportPauses()
+{
+    static std::vector<int> pauses;
+    return pauses;
+}
+
 // Puts everything back as at start, the stop flag included.
 inline void resetCliState()
 {
     resetSharedState();
     clearStopRequest();
+    transportPauses().clear();
+    setHidPause([](int milliseconds) { transportPauses().push_back(milliseconds); });
 }

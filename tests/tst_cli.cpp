@@ -48,6 +48,12 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
     return path;
 }
 
+// Paths as hidapi gives them on Windows.
+const char *const WindowsPath =
+    R"(\\?\HID#VID_1FC9&PID_0050#7&2A3B4C5D&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+const char *const OtherWindowsPath =
+    R"(\\?\HID#VID_1FC9&PID_0050#7&99&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+
 } // namespace
 
 class TestCli : public QObject
@@ -79,9 +85,14 @@ private slots:
     void twoNodesNeedDevice_data();
     void twoNodesNeedDevice();
     void deviceChoosesTheNode();
+    void sharedSerialIsAmbiguous();
+    void windowsDevicePath_data();
+    void windowsDevicePath();
     void failedWriteOrVerification_data();
     void failedWriteOrVerification();
     void readRetriedOnce();
+    void pausesOnlyToStore_data();
+    void pausesOnlyToStore();
 };
 
 void TestCli::help()
@@ -446,6 +457,67 @@ void TestCli::deviceChoosesTheNode()
     QCOMPARE(writesTo(first) + writesTo(second), 2);
 }
 
+// Two nodes flashed with one serial number: `list` marks it, and --device
+// with it names both paths and writes nothing.
+void TestCli::sharedSerialIsAmbiguous()
+{
+    const fakehid::DeviceId first =
+        fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"FAKE0001"));
+    const fakehid::DeviceId second =
+        fakehid::plug(factoryReport(LargeCapacity), LargeCapacity, withSerial(L"FAKE0001"));
+    fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"OWN"));
+
+    const CliRun list = runCli({"list"});
+    QCOMPARE(list.status, Exit::Done);
+    QCOMPARE(list.lines.printed,
+             (QStringList{"fakehid:0 (série FAKE0001, partagée par 2 nodes) : IP 192.168.1.50, 16 univers",
+                          "fakehid:1 (série FAKE0001, partagée par 2 nodes) : IP 2.0.0.15, 16 univers",
+                          "fakehid:2 (série OWN) : IP 192.168.1.50, 16 univers"}));
+
+    const CliRun curtain = runCli({"curtain", "1", "--device", "FAKE0001"});
+    QCOMPARE(curtain.status, Exit::BadInput);
+    QCOMPARE(curtain.lines.noted,
+             QStringList{"nodeconfig-cli: --device « FAKE0001 » est ambigu, 2 nodes branchés ont ce "
+                         "numéro de série : fakehid:0, fakehid:1 ; nommez-en un par son chemin"});
+    QCOMPARE(writesTo(first) + writesTo(second), 0);
+}
+
+void TestCli::windowsDevicePath_data()
+{
+    QTest::addColumn<QString>("device");
+
+    const QString path = QString::fromLatin1(WindowsPath);
+    QTest::newRow("path as listed") << path;
+    QTest::newRow("path in lower case") << path.toLower();
+    QTest::newRow("path after =") << "=" + path;
+    QTest::newRow("serial number") << "W1";
+}
+
+// A node named by the path hidapi gives on Windows: backslashes, '#', '&',
+// braces, in any case.
+void TestCli::windowsDevicePath()
+{
+    QFETCH(QString, device);
+
+    fakehid::DeviceInfo info = withSerial(L"W1");
+    info.path = WindowsPath;
+    const fakehid::DeviceId windows = fakehid::plug(sampleConfiguration(), LargeCapacity, info);
+    fakehid::DeviceInfo other;
+    other.path = OtherWindowsPath;
+    const fakehid::DeviceId second = fakehid::plug(sampleConfiguration(), LargeCapacity, other);
+
+    const CliRun list = runCli({"list"});
+    QVERIFY2(list.lines.printed.value(0).startsWith(QString::fromLatin1(WindowsPath) + " (série W1) : IP"),
+             qPrintable(list.lines.all()));
+    const QStringList arguments = device.startsWith('=')
+        ? QStringList{"costume", "2", "--device" + device}
+        : QStringList{"costume", "2", "--device", device};
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::Done);
+    QCOMPARE(writesTo(windows), 1);
+    QCOMPARE(writesTo(second), 0);
+}
+
 void TestCli::failedWriteOrVerification_data()
 {
     QTest::addColumn<bool>("writeFails");
@@ -482,6 +554,32 @@ void TestCli::readRetriedOnce()
     QCOMPARE(run.status, Exit::Done);
     QCOMPARE(clock.sleeps, 1);
     QCOMPARE(fakehid::readCount(), 2);
+}
+
+void TestCli::pausesOnlyToStore_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("pauses");
+
+    QTest::newRow("show") << QStringList{"show"} << 0;
+    QTest::newRow("list") << QStringList{"list"} << 0;
+    QTest::newRow("curtain") << QStringList{"curtain", "2"} << 1;
+    QTest::newRow("series, one unit") << QStringList{"series", "costume", "--from", "1", "--count", "1"}
+                                      << 1;
+}
+
+// Requests are not followed by a pause: their reply is read at once. A
+// configuration write pauses once, as long as the transport's setting says.
+void TestCli::pausesOnlyToStore()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, pauses);
+
+    fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli(arguments);
+    QCOMPARE(run.status, Exit::Done);
+    QCOMPARE(transportPauses(), std::vector<int>(std::size_t(pauses), hidPacing().pauseAfterWriteMs));
+    QCOMPARE(hidPacing().pauseAfterWriteMs, HidPauseAfterWriteMs);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -41,11 +42,34 @@ NodeReport storedConfiguration(fakehid::DeviceId device)
     return report;
 }
 
+const QByteArray Utf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// The log's rows, once it is known to start with the byte-order mark.
 QStringList csvRows(const QString &path)
 {
     QFile file(path);
     file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QByteArray content = file.readAll();
+    if (!content.startsWith(Utf8ByteOrderMark))
+        return {QStringLiteral("no byte-order mark")};
+    return QString::fromUtf8(content.mid(Utf8ByteOrderMark.size())).split('\n', Qt::SkipEmptyParts);
+}
+
+QString labelOf(fakehid::DeviceId device, const QString &serial)
+{
+    const QString path = QString::fromStdString(fakehid::pathOf(device));
+    return serial.isEmpty() ? path + " (sans numéro de série)" : path + " (série " + serial + ")";
+}
+
+// What the series prints for a plug-in: "2" for unit 2 written and
+// verified, "=2" for a node that already holds unit 2.
+QString expectedLine(const QString &outcome, const QString &label)
+{
+    if (outcome.startsWith('='))
+        return QString("Node %1 déjà configuré dans cette série (rideau %2) : pas réécrit")
+            .arg(label, outcome.mid(1));
+    const int unit = outcome.toInt();
+    return QString("Rideau %1 : 2.0.0.%2, 16 univers, %3 : vérifié").arg(unit).arg(unit + 14).arg(label);
 }
 
 } // namespace
@@ -58,6 +82,8 @@ private slots:
     void init() { resetCliState(); }
     void cleanup() { clearStopRequest(); }
     void seriesOnABench();
+    void nodesTellApartByConfiguration_data();
+    void nodesTellApartByConfiguration();
     void stopEndsWithSummary_data();
     void stopEndsWithSummary();
 };
@@ -148,17 +174,85 @@ void TestCliSeries::seriesOnABench()
 
     const QStringList rows = csvRows(logPath);
     QCOMPARE(rows.size(), 9);
-    QCOMPARE(rows[0], QString("numéro,adresse,capacité,série,heure,résultat"));
-    QVERIFY2(rows[1].startsWith("1,2.0.0.15,16,A1,2024-05-01T14:00:"), qPrintable(rows[1]));
-    QVERIFY(rows[1].endsWith(",vérifié"));
-    QVERIFY(rows[2].startsWith("1,2.0.0.15,16,A1,"));
-    QVERIFY(rows[2].endsWith(",déjà configuré"));
-    QVERIFY(rows[3].startsWith("2,2.0.0.16,16,B2,"));
-    QVERIFY(rows[3].endsWith(",échec : écriture refusée par le node"));
-    QVERIFY(rows[5].startsWith("3,2.0.0.17,16,,"));
-    QVERIFY2(rows[5].contains(",\"échec : relecture différente (IP : écrit 2.0.0.17, relu"),
+    QCOMPARE(rows[0], QString("numéro;adresse;capacité;série;heure;résultat"));
+    QVERIFY2(rows[1].startsWith("1;2.0.0.15;16;A1;2024-05-01T14:00:"), qPrintable(rows[1]));
+    QVERIFY(rows[1].endsWith(";vérifié"));
+    QVERIFY(rows[2].startsWith("1;2.0.0.15;16;A1;"));
+    QVERIFY(rows[2].endsWith(";déjà configuré"));
+    QVERIFY(rows[3].startsWith("2;2.0.0.16;16;B2;"));
+    QVERIFY(rows[3].endsWith(";échec : écriture refusée par le node"));
+    QVERIFY(rows[5].startsWith("3;2.0.0.17;16;;"));
+    // The differences are listed with semicolons: the field is quoted.
+    QVERIFY2(rows[5].contains(";\"échec : relecture différente (IP : écrit 2.0.0.17, relu"),
              qPrintable(rows[5]));
-    QVERIFY(rows[8].startsWith("4,2.0.0.18,8,,"));
+    QVERIFY(rows[8].startsWith("4;2.0.0.18;8;;"));
+}
+
+void TestCliSeries::nodesTellApartByConfiguration_data()
+{
+    QTest::addColumn<QStringList>("serials");   // one per node; empty: none
+    QTest::addColumn<QStringList>("plugIns");   // node index; "*": changed by hand before
+    QTest::addColumn<QStringList>("outcomes");  // see expectedLine
+    QTest::addColumn<int>("serialNotes");       // "déjà vue" notes
+
+    QTest::newRow("three nodes, one serial")
+        << QStringList{"FAKE0001", "FAKE0001", "FAKE0001"} << QStringList{"0", "1", "2"}
+        << QStringList{"1", "2", "3"} << 2;
+    QTest::newRow("replugged, with a serial")
+        << QStringList{"FAKE0001"} << QStringList{"0", "0"} << QStringList{"1", "=1"} << 0;
+    QTest::newRow("replugged, without a serial")
+        << QStringList{""} << QStringList{"0", "0"} << QStringList{"1", "=1"} << 0;
+    QTest::newRow("first of two with one serial replugged")
+        << QStringList{"FAKE0001", "FAKE0001"} << QStringList{"0", "1", "0"}
+        << QStringList{"1", "2", "=1"} << 1;
+    QTest::newRow("changed by hand between two plug-ins")
+        << QStringList{"FAKE0001"} << QStringList{"0", "0*"} << QStringList{"1", "2"} << 1;
+}
+
+// A node counts as set up in this run only when it holds a configuration the
+// run wrote: a shared serial number is no reason to skip it.
+void TestCliSeries::nodesTellApartByConfiguration()
+{
+    QFETCH(QStringList, serials);
+    QFETCH(QStringList, plugIns);
+    QFETCH(QStringList, outcomes);
+    QFETCH(int, serialNotes);
+
+    std::vector<fakehid::DeviceId> nodes;
+    for (const QString &serial : serials) {
+        nodes.push_back(fakehid::plug(sampleConfiguration(), LargeCapacity,
+                                      withSerial(serial.toStdWString().c_str())));
+        fakehid::unplug(nodes.back());
+    }
+    std::vector<Step> steps;
+    QStringList expected;
+    for (int plugIn = 0; plugIn < plugIns.size(); ++plugIn) {
+        const bool changedByHand = plugIns[plugIn].endsWith('*');
+        const fakehid::DeviceId node = nodes[std::size_t(plugIns[plugIn].remove('*').toInt())];
+        steps.push_back([node, changedByHand] {
+            if (changedByHand)
+                fakehid::node(node).setConfiguration(sampleConfiguration());
+            replug(node);
+        });
+        steps.push_back([node] { fakehid::unplug(node); });
+        expected << expectedLine(outcomes[plugIn], labelOf(node, serials[int(node)]));
+    }
+    FakeClock clock;
+    runScript(clock, steps);
+
+    const CliRun run = runCli({"series", "curtain", "--from", "1"}, clock);
+    QCOMPARE(run.status, Exit::Done);
+    QStringList printed = run.lines.printed;
+    const QString summary = printed.takeLast();
+    QCOMPARE(printed, expected);
+    const int written = int(std::count_if(outcomes.begin(), outcomes.end(),
+                                          [](const QString &outcome) { return !outcome.startsWith('='); }));
+    QVERIFY2(summary.endsWith(QString("prochain numéro : %1").arg(written + 1)), qPrintable(summary));
+    QCOMPARE(int(run.lines.noted.filter("déjà vue").size()), serialNotes);
+    int writes = 0;
+    for (const fakehid::DeviceId node : nodes)
+        writes += writesTo(node);
+    QCOMPARE(writes, written);
 }
 
 void TestCliSeries::stopEndsWithSummary_data()

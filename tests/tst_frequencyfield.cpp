@@ -133,12 +133,12 @@ private slots:
 // Forty sends: the pause after each write is not what is tested here.
 void FrequencyFieldTest::initTestCase()
 {
-    hidPauseAfterWriteMs = 0;
+    setHidPause([](int) {});
 }
 
 void FrequencyFieldTest::cleanupTestCase()
 {
-    hidPauseAfterWriteMs = HidPauseAfterWriteMs;
+    setHidPause({});
 }
 
 void FrequencyFieldTest::init()

@@ -95,12 +95,12 @@ private:
 void SoakTest::initTestCase()
 {
     // Thousands of writes cannot each wait half a second.
-    hidPauseAfterWriteMs = 0;
+    setHidPause([](int) {});
 }
 
 void SoakTest::cleanupTestCase()
 {
-    hidPauseAfterWriteMs = HidPauseAfterWriteMs;
+    setHidPause({});
 }
 
 void SoakTest::soak_data()

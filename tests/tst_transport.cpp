@@ -7,6 +7,7 @@
 #include "app/sharedstate.h"
 #include "sim/fakehid.h"
 #include "usb/hidtransport.h"
+#include "usb/nodeexchange.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -14,10 +15,13 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 using fakehid::Fault;
 using MaybeFault = std::optional<Fault>;
 Q_DECLARE_METATYPE(MaybeFault)
+Q_DECLARE_METATYPE(HidPacing)
+Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
 
@@ -96,6 +100,8 @@ private slots:
     void sendOutcomes_data();
     void sendOutcomes();
     void releasedDevice();
+    void pacing_data();
+    void pacing();
 };
 
 void TransportTest::init()
@@ -412,6 +418,61 @@ void TransportTest::releasedDevice()
     QCOMPARE(fakehid::releasedHandleCalls(), 0);
     QCOMPARE(hidReceive(0, report.data(), Report::Size, ReadTimeoutMs), int(Report::Size));
     QVERIFY(report == sampleConfiguration());
+}
+
+void TransportTest::pacing_data()
+{
+    QTest::addColumn<HidPacing>("pacing");
+    QTest::addColumn<std::vector<int>>("requestPauses");
+    QTest::addColumn<int>("replyTimeoutMs");
+    QTest::addColumn<std::vector<int>>("writePauses");
+
+    QTest::newRow("window") << WindowPacing << std::vector<int>{HidPauseAfterWriteMs}
+                            << ReadTimeoutMs << std::vector<int>{HidPauseAfterWriteMs};
+    QTest::newRow("command line") << CommandLinePacing << std::vector<int>{}
+                                  << HidPauseAfterWriteMs + ReadTimeoutMs
+                                  << std::vector<int>{HidPauseAfterWriteMs};
+    HidPacing quick = WindowPacing;
+    quick.pauseAfterWriteMs = 0;
+    QTest::newRow("window, no pause") << quick << std::vector<int>{0} << ReadTimeoutMs
+                                      << std::vector<int>{0};
+}
+
+// The pauses a request and a configuration write take, and how long the
+// request's reply is waited for, as the pacing in force says.
+void TransportTest::pacing()
+{
+    QFETCH(HidPacing, pacing);
+    QFETCH(std::vector<int>, requestPauses);
+    QFETCH(int, replyTimeoutMs);
+    QFETCH(std::vector<int>, writePauses);
+
+    std::vector<int> pauses;
+    setHidPause([&pauses](int milliseconds) { pauses.push_back(milliseconds); });
+    setHidPacing(pacing);
+    fakehid::plug(sampleConfiguration());
+    QCOMPARE(hidOpen(1, 8137, 80, AnyId, AnyId), 1);
+    fakehid::recordCalls(true);
+
+    NodeReport report{};
+    const int received = requestConfiguration(0, report);
+    const std::vector<int> afterRequest = pauses;
+    pauses.clear();
+    const int written = writeConfiguration(0, report);
+    const std::vector<int> afterWrite = pauses;
+    setHidPacing(WindowPacing);
+    setHidPause({});
+
+    QCOMPARE(received, int(Report::Size));
+    QCOMPARE(written, int(Report::Size));
+    QCOMPARE(afterRequest, requestPauses);
+    QCOMPARE(afterWrite, writePauses);
+    const std::vector<fakehid::LibraryCall> calls = fakehid::takeCalls();
+    const auto read = std::find_if(calls.begin(), calls.end(), [](const fakehid::LibraryCall &call) {
+        return call.kind == fakehid::LibraryCall::Kind::Read;
+    });
+    QVERIFY(read != calls.end());
+    QCOMPARE(read->timeoutMs, replyTimeoutMs);
 }
 
 QTEST_MAIN(TransportTest)

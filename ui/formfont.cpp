@@ -10,6 +10,8 @@
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
+#include <list>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -135,6 +137,22 @@ QRect uncoveredTextArea(const QWidget *widget, const QRect &textRect)
     return area;
 }
 
+// A child's texts and where it shows them. Only a framed label's place
+// follows the font (its indent is half an 'x'); every other place is worked
+// out once, from the child's own font, as the search never changes it.
+struct TextsInPlace
+{
+    const QWidget *widget;
+    QStringList texts;
+    std::optional<QSize> fixedRoom;
+};
+
+bool placeFollowsFont(const QWidget *widget)
+{
+    const auto *const label = qobject_cast<const QLabel *>(widget);
+    return label != nullptr && label->indent() < 0 && label->frameWidth() > 0;
+}
+
 QRect visibleTextArea(const QWidget *widget, const QFontMetrics &metrics)
 {
     QRect textRect = widget->contentsRect();
@@ -147,36 +165,96 @@ QRect visibleTextArea(const QWidget *widget, const QFontMetrics &metrics)
     return uncoveredTextArea(widget, textRect);
 }
 
+std::vector<TextsInPlace> placed(const std::vector<ShownTexts> &shown)
+{
+    std::vector<TextsInPlace> items;
+    for (const ShownTexts &item : shown) {
+        std::optional<QSize> room;
+        if (!placeFollowsFont(item.widget))
+            room = visibleTextArea(item.widget, QFontMetrics(item.widget->font())).size();
+        items.push_back({item.widget, item.texts, room});
+    }
+    return items;
+}
+
+// One candidate font and what has been measured in it: every text is
+// measured once per font, however many children show it.
+struct FontMeasures
+{
+    explicit FontMeasures(const QFont &font) : font(font), metrics(font) {}
+
+    QFont font;
+    QFontMetrics metrics;
+    QHash<QString, int> widths;
+    QHash<QString, int> inkHeights;
+};
+
 // The room a text takes where it is drawn: its laid-out width, which holds
-// the ink of its last glyph, and the height of its ink.
-QSize drawnSize(const QFontMetrics &metrics, const QString &text)
+// the ink of its last glyph, and the height of its ink. The height, dearer
+// to measure, is only asked for once the width fits.
+bool textFits(FontMeasures &measures, const QString &text, const QSize &room)
 {
-    return {metrics.boundingRect(QRect(), Qt::TextSingleLine, text).width(),
-            metrics.tightBoundingRect(text).height()};
+    auto width = measures.widths.constFind(text);
+    if (width == measures.widths.constEnd())
+        width = measures.widths.insert(
+            text, measures.metrics.boundingRect(QRect(), Qt::TextSingleLine, text).width());
+    if (*width > room.width())
+        return false;
+    auto height = measures.inkHeights.constFind(text);
+    if (height == measures.inkHeights.constEnd())
+        height = measures.inkHeights.insert(text, measures.metrics.tightBoundingRect(text).height());
+    return *height <= room.height();
 }
 
-bool textsFit(const ShownTexts &shown, const QFont &font)
+// The fonts of one candidate, each measured once.
+class CandidateFonts
 {
-    const QFontMetrics metrics(font);
-    const QSize room = visibleTextArea(shown.widget, metrics).size();
-    return std::all_of(shown.texts.cbegin(), shown.texts.cend(), [&](const QString &text) {
-        const QSize size = drawnSize(metrics, text);
-        return size.width() <= room.width() && size.height() <= room.height();
-    });
+public:
+    explicit CandidateFonts(std::optional<FontShape> shape) : shape(shape) {}
+
+    // The font a child would show its texts in: its own, or its own shaped.
+    FontMeasures &forWidget(const QWidget *widget)
+    {
+        const QFont font = shape ? shaped(widget->font(), *shape) : widget->font();
+        const auto known = std::find_if(fonts.begin(), fonts.end(),
+                                        [&font](const FontMeasures &measures) { return measures.font == font; });
+        if (known != fonts.end())
+            return *known;
+        fonts.emplace_back(font);
+        return fonts.back();
+    }
+
+private:
+    std::optional<FontShape> shape;
+    std::list<FontMeasures> fonts;
+};
+
+bool textsFit(const TextsInPlace &item, CandidateFonts &fonts)
+{
+    FontMeasures &measures = fonts.forWidget(item.widget);
+    const QSize room = item.fixedRoom ? *item.fixedRoom
+                                      : visibleTextArea(item.widget, measures.metrics).size();
+    return std::all_of(item.texts.cbegin(), item.texts.cend(),
+                       [&](const QString &text) { return textFits(measures, text, room); });
 }
 
-bool allFitAsTheyAre(const std::vector<ShownTexts> &shown)
+// Whether every child's texts fit in a candidate (nullopt: the fonts the
+// children have now). The child that failed the candidate before is tried
+// first, as it most likely fails this one too; the answer is the same in
+// any order.
+bool allFit(const std::vector<TextsInPlace> &items, const std::optional<FontShape> &shape,
+            std::size_t &firstToTry)
 {
-    return std::all_of(shown.cbegin(), shown.cend(), [](const ShownTexts &item) {
-        return textsFit(item, item.widget->font());
-    });
-}
-
-bool allFit(const std::vector<ShownTexts> &shown, const FontShape &shape)
-{
-    return std::all_of(shown.cbegin(), shown.cend(), [&](const ShownTexts &item) {
-        return textsFit(item, shaped(item.widget->font(), shape));
-    });
+    CandidateFonts fonts(shape);
+    if (!textsFit(items[firstToTry], fonts))
+        return false;
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        if (index != firstToTry && !textsFit(items[index], fonts)) {
+            firstToTry = index;
+            return false;
+        }
+    }
+    return true;
 }
 
 // Candidates from the best to read to the least: the full size first, each
@@ -197,14 +275,16 @@ std::vector<FontShape> shapesByPreference(const QFont &base)
 
 void fitFormFont(QWidget *form, const LaterTexts &laterTexts)
 {
-    const std::vector<ShownTexts> shown = shownTexts(form, laterTexts);
-    if (allFitAsTheyAre(shown))
+    const std::vector<TextsInPlace> items = placed(shownTexts(form, laterTexts));
+    std::size_t firstToTry = 0;
+    if (items.empty() || allFit(items, std::nullopt, firstToTry))
         return;
     const QFont base = form->font();
     const std::vector<FontShape> shapes = shapesByPreference(base);
     if (shapes.empty())
         return;
-    const auto fitting = std::find_if(shapes.cbegin(), shapes.cend(),
-                                      [&](const FontShape &shape) { return allFit(shown, shape); });
+    const auto fitting = std::find_if(shapes.cbegin(), shapes.cend(), [&](const FontShape &shape) {
+        return allFit(items, shape, firstToTry);
+    });
     form->setFont(shaped(base, fitting != shapes.cend() ? *fitting : shapes.back()));
 }

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -39,6 +40,8 @@ constexpr int TransferFailed = -1;
 constexpr int TransferTimedOut = 0;
 
 std::vector<HidDeviceEntry> deviceList;
+HidPacing pacing = WindowPacing;
+HidPause pauseOverride;
 QStringList refusedPaths;
 bool libraryReady = false;
 HidError lastError;
@@ -96,15 +99,43 @@ int refuseReleasedHandle()
     return TransferFailed;
 }
 
+bool isConfigurationWrite(const unsigned char *report, unsigned len)
+{
+    return len > 0 && report[Report::Command] == cmdWriteConfig;
+}
+
 void announceConfigurationWrite(const unsigned char *report, unsigned len)
 {
-    if (len > 0 && report[Report::Command] == cmdWriteConfig)
+    if (isConfigurationWrite(report, len))
         statusText = message(Status::SendingNewValues);
+}
+
+void pauseAfterWrite(const unsigned char *report, unsigned len)
+{
+    if (!pacing.pauseAfterEveryWrite && !isConfigurationWrite(report, len))
+        return;
+    if (pauseOverride)
+        pauseOverride(pacing.pauseAfterWriteMs);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(pacing.pauseAfterWriteMs));
 }
 
 } // namespace
 
-int hidPauseAfterWriteMs = HidPauseAfterWriteMs;
+const HidPacing &hidPacing()
+{
+    return pacing;
+}
+
+void setHidPacing(const HidPacing &newPacing)
+{
+    pacing = newPacing;
+}
+
+void setHidPause(HidPause pause)
+{
+    pauseOverride = std::move(pause);
+}
 
 int hidOpen(int max, int vendorId, int productId, int usagePage, int usage)
 {
@@ -195,7 +226,7 @@ int hidSend(int n, const void *buf, unsigned len, int timeoutMs)
     }
     if (written == 0)
         return TransferFailed;
-    std::this_thread::sleep_for(std::chrono::milliseconds(hidPauseAfterWriteMs));
+    pauseAfterWrite(report, len);
     return std::min(written - 1, static_cast<int>(len));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "usb/hidpacing.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +17,8 @@ int hidOpen(int max, int vendorId, int productId, int usagePage, int usage);
 // Reads one input report of device n into buf (at most len bytes).
 int hidReceive(int n, void *buf, unsigned len, int timeoutMs);
 
-// Writes the len bytes of buf as one report to device n, then pauses 500 ms.
+// Writes the len bytes of buf as one report to device n, then pauses as
+// hidPacing() says (the window: 500 ms after every write).
 int hidSend(int n, const void *buf, unsigned len, int timeoutMs);
 
 // Releases device n's handle; the other devices keep their numbers.
@@ -35,8 +38,3 @@ QStringList hidRefusedPaths();
 
 // Longest report a transfer accepts, report-ID byte excluded.
 constexpr unsigned HidMaxReportLength = 515;
-// Pause after every successful write, giving the node time to store it.
-constexpr int HidPauseAfterWriteMs = 500;
-// The pause in force. Only tests change it (tests of many writes that are
-// not about the pause set 0); the tool always runs with HidPauseAfterWriteMs.
-extern int hidPauseAfterWriteMs;

@@ -7,7 +7,7 @@ int requestConfiguration(int device, NodeReport &report)
 {
     report[Report::Command] = cmdRequestConfig;
     hidSend(device, report.data(), Report::Size, Node::WriteTimeoutMs);
-    return hidReceive(device, report.data(), Report::Size, Node::ReadTimeoutMs);
+    return hidReceive(device, report.data(), Report::Size, hidPacing().replyTimeoutMs);
 }
 
 int writeConfiguration(int device, NodeReport &report)

@@ -8,7 +8,8 @@
 
 // Asks device n for its configuration: the report goes out as a request
 // (command 2, bytes 1..63 as they are), and the answer is read into it.
-// Whatever the write's result, the read follows.
+// Whatever the write's result, the read follows; it waits for the reply as
+// long as hidPacing() says.
 int requestConfiguration(int device, NodeReport &report);
 
 // Writes the report to device n as a configuration to store (command 1).

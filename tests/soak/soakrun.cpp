@@ -61,7 +61,7 @@ T *childOf(MainWindow &window, const QString &name)
 SoakRun::SoakRun(std::uint64_t seed)
     : dice(seed),
       foreign(fakehid::plug(NodeReport{}, LargeCapacity,
-                            fakehid::DeviceInfo{ForeignVendor, 0x0050, 0xFF00, 1, {}})),
+                            fakehid::DeviceInfo{ForeignVendor, 0x0050, 0xFF00, 1, {}, {}})),
       model(contentsOf, foreign),
       mainWindow(std::make_unique<MainWindow>())
 {

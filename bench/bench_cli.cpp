@@ -1,0 +1,128 @@
+// nodeconfig-cli against a simulated node that answers at once, with the
+// transport's real pauses and the real clock: how long one unit of a series
+// takes from plug-in to "vérifié", and how long `show` takes once the node
+// is there. Each figure is the median of several runs.
+
+#include "cli/cliapp.h"
+#include "cli/clioutput.h"
+#include "cli/systemclock.h"
+#include "sim/fakehid.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int SeriesRuns = 5;
+constexpr int ShowRuns = 10;
+const QString VerifiedMark = QStringLiteral(": vérifié");
+
+// The real clock; the first sleep (the series waiting for a node) plugs the
+// node in and starts the stopwatch, before the poll's own wait.
+class PluggingClock : public SystemClock
+{
+public:
+    void sleepMs(int milliseconds) override
+    {
+        if (onFirstSleep) {
+            onFirstSleep();
+            onFirstSleep = nullptr;
+        }
+        SystemClock::sleepMs(milliseconds);
+    }
+
+    std::function<void()> onFirstSleep;
+};
+
+// Keeps nothing; notes when the unit is verified.
+class StopwatchOutput : public CliOutput
+{
+public:
+    explicit StopwatchOutput(const QElapsedTimer &stopwatch) : stopwatch(stopwatch) {}
+    void print(const QString &line) override
+    {
+        if (line.endsWith(VerifiedMark))
+            verifiedAtMs = stopwatch.elapsed();
+    }
+    void note(const QString &) override {}
+
+    const QElapsedTimer &stopwatch;
+    qint64 verifiedAtMs = -1;
+};
+
+class SilentOutput : public CliOutput
+{
+public:
+    void print(const QString &) override {}
+    void note(const QString &) override {}
+};
+
+qreal median(std::vector<qint64> values)
+{
+    std::sort(values.begin(), values.end());
+    return static_cast<qreal>(values[values.size() / 2]);
+}
+
+qint64 oneSeriesUnit()
+{
+    fakehid::reset();
+    QElapsedTimer stopwatch;
+    PluggingClock clock;
+    clock.onFirstSleep = [&stopwatch] {
+        fakehid::plug();
+        stopwatch.start();
+    };
+    StopwatchOutput output(stopwatch);
+    CliApp(clock, output).run({"series", "curtain", "--from", "1", "--count", "1"});
+    return output.verifiedAtMs;
+}
+
+qint64 oneShow()
+{
+    fakehid::reset();
+    fakehid::plug();
+    SystemClock clock;
+    SilentOutput output;
+    QElapsedTimer stopwatch;
+    stopwatch.start();
+    CliApp(clock, output).run({"show"});
+    return stopwatch.elapsed();
+}
+
+qreal medianOf(int runs, const std::function<qint64()> &measure)
+{
+    std::vector<qint64> times;
+    for (int run = 0; run < runs; ++run)
+        times.push_back(measure());
+    return median(times);
+}
+
+} // namespace
+
+class BenchCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Goal: at most 600 ms (the node's 500 ms store pause and one poll).
+    void seriesUnitPlugInToVerified()
+    {
+        const qreal ms = medianOf(SeriesRuns, oneSeriesUnit);
+        QVERIFY(ms >= 0);
+        qInfo("series unit, plug-in to verified: %.0f ms (goal <= 600 ms)", ms);
+    }
+
+    // Goal: at most 50 ms.
+    void showWithNodePlugged()
+    {
+        const qreal ms = medianOf(ShowRuns, oneShow);
+        qInfo("show, node plugged: %.0f ms (goal <= 50 ms)", ms);
+    }
+};
+
+QTEST_GUILESS_MAIN(BenchCli)
+#include "bench_cli.moc"
