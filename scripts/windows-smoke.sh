@@ -22,6 +22,9 @@ start_display() {
         sleep 0.1
     done
     export DISPLAY=":$(cat "$SMOKE_DIR/display")"
+    # Wine's desktop started without a display for the suite: start it anew.
+    wineserver -k 2>/dev/null || true
+    wineserver -w
 }
 
 stop_smoke() {
@@ -43,8 +46,8 @@ window_size() {
 window_text() {
     local id=$1 shot="$SMOKE_DIR/window"
     import -window "$id" "$shot.png" 2>/dev/null || return 0
-    convert "$shot.png" -resize 300% -colorspace Gray "$shot-large.png"
-    tesseract "$shot-large.png" - -l fra 2>/dev/null | tr -s '\n' ' '
+    convert "$shot.png" -resize 300% -colorspace Gray -level 20%,80% "$shot-large.png"
+    tesseract "$shot-large.png" - -l fra --psm 3 2>/dev/null | tr -s '\n' ' '
 }
 
 # expect_window WHAT TEXT...: waits for the main window, checks its size, and
@@ -79,14 +82,16 @@ expect_window() {
     fi
 }
 
-# The files Wine's C: drive holds outside Windows' own folder.
+# The files Wine's C: drive holds outside Windows' own folder and the user's
+# temporary folder, where every NSIS uninstaller runs (and leaves) a copy of
+# itself so that it can remove its own file.
 drive_c_files() {
-    (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -print | sort)
+    (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -path './users/*/Temp' -prune -o -print | sort)
 }
 
 smoke_demo() {
     wine "$STAGE/nodeconfig-demo.exe" >"$SMOKE_DIR/demo.out" 2>/dev/null &
-    expect_window "nodeconfig-demo.exe" "Connecté au node" "192" "168" "LPD6803"
+    expect_window "nodeconfig-demo.exe" "Connecté au node" "168" "255 255 255" "LPD6803" "0,8"
     grep -q "recv 64 bytes:" "$SMOKE_DIR/demo.out" ||
         fail "nodeconfig-demo.exe printed no reply dump on its standard output"
     wineserver -k 2>/dev/null || true
