@@ -113,6 +113,24 @@ smoke_cli() {
     else
         echo "nodeconfig-cli.exe bogus: status 2"
     fi
+    smoke_cli_path
+}
+
+# A Windows path with backslashes, spaces and accents reaches the file and
+# comes back whole in the message: a damaged file is refused before any node
+# is looked for.
+smoke_cli_path() {
+    local folder="Réglages d'été" name="nœud n°1.json" status=0 expected
+    mkdir -p "$WINEPREFIX/drive_c/$folder"
+    printf '{"formatVersion": 1,' >"$WINEPREFIX/drive_c/$folder/$name"
+    wine "$STAGE/nodeconfig-cli.exe" load "C:\\$folder\\$name" >"$SMOKE_DIR/load.out" 2>&1 || status=$?
+    expected="« C:\\$folder\\$name » : JSON mal formé"
+    if [ "$status" -ne 2 ] || ! grep -qF "$expected" "$SMOKE_DIR/load.out"; then
+        fail "nodeconfig-cli.exe load with a Windows path (status $status): $(cat "$SMOKE_DIR/load.out")"
+    else
+        echo "nodeconfig-cli.exe load C:\\$folder\\$name: the file found, its path whole, status 2"
+    fi
+    rm -rf "${WINEPREFIX:?}/drive_c/$folder"
 }
 
 smoke_installer() {

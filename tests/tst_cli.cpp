@@ -7,6 +7,7 @@
 #include "clitestsupport.h"
 #include "protocol/presets.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,6 +73,7 @@ private slots:
     void waitsForANode();
     void showWithCaptions();
     void showJsonIsTheSavedFile();
+    void saveThenLoadOntoAnotherNode_data();
     void saveThenLoadOntoAnotherNode();
     void badFileWritesNothing_data();
     void badFileWritesNothing();
@@ -246,16 +248,30 @@ void TestCli::showJsonIsTheSavedFile()
              QJsonDocument::fromJson(ConfigFile::toJson(fakehid::node(device).configuration())));
 }
 
+void TestCli::saveThenLoadOntoAnotherNode_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("plain name") << QString() << "reference.json";
+    // In the system's own notation: backslashes on Windows.
+    QTest::newRow("accents and spaces") << QStringLiteral("Réglages d'été") << QStringLiteral("nœud n°1.json");
+}
+
 // A clone: every byte but the capacity, reserved ones included, onto a
 // node that held something else.
 void TestCli::saveThenLoadOntoAnotherNode()
 {
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+
     const fakehid::DeviceId source =
         fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(L"SRC"));
     const fakehid::DeviceId target =
         fakehid::plug(factoryReport(SmallCapacity), SmallCapacity, withSerial(L"DST"));
     QTemporaryDir dir;
-    const QString path = dir.filePath("reference.json");
+    QVERIFY(QDir(dir.path()).mkpath(folder.isEmpty() ? QStringLiteral(".") : folder));
+    const QString path = QDir::toNativeSeparators(QDir(dir.filePath(folder)).filePath(name));
 
     const CliRun save = runCli({"save", path, "--device", "SRC"});
     QCOMPARE(save.status, Exit::Done);
