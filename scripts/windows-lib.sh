@@ -112,45 +112,52 @@ unpack_source() {
     rm -rf "$work"
 }
 
-# Builds static hidapi into the cache unless it is there; sets HIDAPI_PREFIX.
-build_hidapi() {
-    local version key
-    version="$(source_version "$HIDAPI_SOURCE_PACKAGE")"
-    key="$(options_key "${HIDAPI_CMAKE_OPTIONS[@]}")"
-    HIDAPI_PREFIX="$WIN_CACHE/hidapi-$version-$key"
-    [ -f "$HIDAPI_PREFIX/.complete" ] && return 0
-    echo "nodeconfig: building static hidapi $version for Windows into $HIDAPI_PREFIX"
-    local src="$WIN_CACHE/hidapi-src" build="$WIN_CACHE/hidapi-build"
-    unpack_source "$HIDAPI_SOURCE_PACKAGE" "$src"
-    rm -rf "$build" "$HIDAPI_PREFIX"
-    cmake -S "$src" -B "$build" "${HIDAPI_CMAKE_OPTIONS[@]}" \
-        -DCMAKE_C_COMPILER="$WIN_TRIPLET-gcc" -DCMAKE_RC_COMPILER="$WIN_TRIPLET-windres" \
-        -DCMAKE_INSTALL_PREFIX="$HIDAPI_PREFIX" >/dev/null
-    cmake --build "$build" -j "$(build_jobs)" >/dev/null
-    cmake --install "$build" >/dev/null
-    rm -rf "$src" "$build"
-    touch "$HIDAPI_PREFIX/.complete"
+# cache_folder NAME PACKAGE OPTIONS...: where NAME, built from PACKAGE's
+# source with OPTIONS, is kept.
+cache_folder() {
+    local name=$1 package=$2
+    shift 2
+    echo "$WIN_CACHE/$name-$(source_version "$package")-$(options_key "$@")"
 }
 
-# Builds static Qt into the cache unless it is there; sets QT_PREFIX.
-build_qt() {
-    local version key
-    version="$(source_version "$QT_SOURCE_PACKAGE")"
-    key="$(options_key "${QT_CONFIGURE_OPTIONS[@]}")"
-    QT_PREFIX="$WIN_CACHE/qt-$version-$key"
-    [ -f "$QT_PREFIX/.complete" ] && return 0
-    echo "nodeconfig: building static Qt $version for Windows into $QT_PREFIX (once per machine: 15 to 25 minutes)"
-    local src="$WIN_CACHE/qt-src" log="$WIN_CACHE/qt-build.log"
-    unpack_source "$QT_SOURCE_PACKAGE" "$src"
-    rm -rf "$QT_PREFIX"
-    if ! (cd "$src" && ./configure "${QT_CONFIGURE_OPTIONS[@]}" -prefix "$QT_PREFIX" &&
-          make -j "$(build_jobs)" && make install) >"$log" 2>&1; then
+# build_into_cache PACKAGE PREFIX BUILDER: unless PREFIX holds a finished
+# build, unpacks PACKAGE's source and runs BUILDER PREFIX in it, logging to
+# PREFIX.log.
+build_into_cache() {
+    local package=$1 prefix=$2 builder=$3
+    [ -f "$prefix/.complete" ] && return 0
+    echo "nodeconfig: building static $package for Windows into $prefix"
+    local src="$WIN_CACHE/$package-src" log="$prefix.log"
+    unpack_source "$package" "$src"
+    rm -rf "$prefix"
+    if ! (cd "$src" && "$builder" "$prefix") >"$log" 2>&1; then
         tail -n 40 "$log" >&2
-        echo "nodeconfig: the static Qt build failed; its log is $log" >&2
+        echo "nodeconfig: the build of $package failed; its log is $log" >&2
         return 1
     fi
     rm -rf "$src"
-    touch "$QT_PREFIX/.complete"
+    touch "$prefix/.complete"
+}
+
+make_hidapi() {
+    cmake -S . -B build "${HIDAPI_CMAKE_OPTIONS[@]}" \
+        -DCMAKE_C_COMPILER="$WIN_TRIPLET-gcc" -DCMAKE_RC_COMPILER="$WIN_TRIPLET-windres" \
+        -DCMAKE_INSTALL_PREFIX="$1" &&
+        cmake --build build -j "$(build_jobs)" && cmake --install build
+}
+
+make_qt() {
+    ./configure "${QT_CONFIGURE_OPTIONS[@]}" -prefix "$1" &&
+        make -j "$(build_jobs)" && make install
+}
+
+# Builds static hidapi and Qt into the cache unless they are there (Qt takes
+# 15 to 25 minutes); sets HIDAPI_PREFIX and QT_PREFIX.
+build_libraries() {
+    HIDAPI_PREFIX="$(cache_folder hidapi "$HIDAPI_SOURCE_PACKAGE" "${HIDAPI_CMAKE_OPTIONS[@]}")"
+    QT_PREFIX="$(cache_folder qt "$QT_SOURCE_PACKAGE" "${QT_CONFIGURE_OPTIONS[@]}")"
+    build_into_cache "$HIDAPI_SOURCE_PACKAGE" "$HIDAPI_PREFIX" make_hidapi
+    build_into_cache "$QT_SOURCE_PACKAGE" "$QT_PREFIX" make_qt
 }
 
 # Everything the Windows build needs, installed or built once.
@@ -159,6 +166,5 @@ prepare_windows_dependencies() {
     use_posix_mingw
     mkdir -p "$WIN_CACHE"
     enable_deb_src
-    build_hidapi
-    build_qt
+    build_libraries
 }
