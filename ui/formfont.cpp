@@ -66,6 +66,10 @@ std::vector<ShownTexts> shownTexts(const QWidget *form, const LaterTexts &laterT
          form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
         QStringList texts = currentTexts(child) + laterTexts.value(child);
         texts.removeAll(QString());
+        // Longest first: the longest text is the likeliest not to fit, and
+        // a child's check stops at its first text that does not.
+        std::stable_sort(texts.begin(), texts.end(),
+                         [](const QString &one, const QString &other) { return one.size() > other.size(); });
         if (!texts.isEmpty())
             shown.push_back({child, texts});
     }
