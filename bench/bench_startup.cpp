@@ -10,7 +10,8 @@
 //   launch to that report. Goal: at most 1.05.
 // - construction only: in this process, once fonts, style and plugins are
 //   loaded, the time to build, show and paint each window. Stricter, as it
-//   leaves out all that both windows pay alike at every start.
+//   leaves out all that both windows pay alike at every start; but the fonts
+//   that the fitting tries stay loaded from one pair to the next.
 //
 // Run it with DejaVu Sans installed, offscreen or under Xvfb.
 
