@@ -44,7 +44,7 @@ const QList<qreal> PointSizes = {9, 10, 11};
 
 // The child's command line: ChildOption, the window's name, the point size.
 const QByteArray ChildOption = QByteArrayLiteral("--child");
-constexpr int ChildArgumentCount = 4;
+enum ChildArgument { OptionArgument = 1, WindowArgument, PointSizeArgument, ChildArgumentCount };
 // The child's one line of output: this mark, then the steady clock in ns.
 const QByteArray PaintedMark = QByteArrayLiteral("painted ");
 
@@ -141,11 +141,12 @@ struct ChildRequest
 
 std::optional<ChildRequest> childRequest(int argc, char *argv[])
 {
-    if (argc != ChildArgumentCount || ChildOption != argv[1])
+    if (argc != ChildArgumentCount || ChildOption != argv[OptionArgument])
         return std::nullopt;
-    const WindowKind kind =
-        QByteArray(argv[2]) == nameOf(WindowKind::Tool) ? WindowKind::Tool : WindowKind::Bare;
-    return ChildRequest{kind, QByteArray(argv[3]).toDouble()};
+    const WindowKind kind = QByteArray(argv[WindowArgument]) == nameOf(WindowKind::Tool)
+                                ? WindowKind::Tool
+                                : WindowKind::Bare;
+    return ChildRequest{kind, QByteArray(argv[PointSizeArgument]).toDouble()};
 }
 
 // The start of the program, up to a painted window: the tool's window as
@@ -208,15 +209,14 @@ std::optional<PairTimes> measurePairs(Measure measure)
         const bool bareFirst = pair % 2 == 0;
         const std::array<WindowKind, 2> order = {bareFirst ? WindowKind::Bare : WindowKind::Tool,
                                                  bareFirst ? WindowKind::Tool : WindowKind::Bare};
-        std::array<qint64, 2> ns{};
-        for (std::size_t index = 0; index < order.size(); ++index) {
-            const std::optional<qint64> measured = measure(order[index]);
+        qreal toolMs = 0;
+        qreal bareMs = 0;
+        for (const WindowKind kind : order) {
+            const std::optional<qint64> measured = measure(kind);
             if (!measured)
                 return std::nullopt;
-            ns[index] = *measured;
+            (kind == WindowKind::Tool ? toolMs : bareMs) = static_cast<qreal>(*measured) / NsPerMs;
         }
-        const qreal toolMs = static_cast<qreal>(bareFirst ? ns[1] : ns[0]) / NsPerMs;
-        const qreal bareMs = static_cast<qreal>(bareFirst ? ns[0] : ns[1]) / NsPerMs;
         times.toolMs.push_back(toolMs);
         times.bareMs.push_back(bareMs);
         times.ratios.push_back(toolMs / bareMs);
