@@ -159,7 +159,7 @@ int runChild(int argc, char *argv[], const ChildRequest &request)
     if (request.kind == WindowKind::Tool)
         attachParentConsole();
     const std::unique_ptr<QMainWindow> window = buildWindow(request.kind);
-    const PaintedReporter reporter(window.get());
+    PaintedReporter reporter(window.get());
     window->show();
     return QApplication::exec();
 }
