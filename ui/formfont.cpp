@@ -66,6 +66,10 @@ std::vector<ShownTexts> shownTexts(const QWidget *form, const LaterTexts &laterT
          form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
         QStringList texts = currentTexts(child) + laterTexts.value(child);
         texts.removeAll(QString());
+        // Longest first: the longest text is the likeliest not to fit, and
+        // a child's check stops at its first text that does not.
+        std::stable_sort(texts.begin(), texts.end(),
+                         [](const QString &one, const QString &other) { return one.size() > other.size(); });
         if (!texts.isEmpty())
             shown.push_back({child, texts});
     }
@@ -229,46 +233,83 @@ private:
     std::list<FontMeasures> fonts;
 };
 
-bool textsFit(const TextsInPlace &item, CandidateFonts &fonts)
+// Where a child shows its texts in its candidate font.
+QSize roomFor(const TextsInPlace &item, const FontMeasures &measures)
+{
+    return item.fixedRoom ? *item.fixedRoom : visibleTextArea(item.widget, measures.metrics).size();
+}
+
+// The place of a text in the list of children: the child, then the text.
+struct TextIndex
+{
+    std::size_t item;
+    int text;
+};
+
+// The first of a child's texts that does not fit in the candidate, if any.
+std::optional<int> firstMisfit(const TextsInPlace &item, CandidateFonts &fonts)
 {
     FontMeasures &measures = fonts.forWidget(item.widget);
-    const QSize room = item.fixedRoom ? *item.fixedRoom
-                                      : visibleTextArea(item.widget, measures.metrics).size();
-    return std::all_of(item.texts.cbegin(), item.texts.cend(),
-                       [&](const QString &text) { return textFits(measures, text, room); });
+    const QSize room = roomFor(item, measures);
+    const auto misfit = std::find_if_not(item.texts.cbegin(), item.texts.cend(),
+                                         [&](const QString &text) { return textFits(measures, text, room); });
+    if (misfit == item.texts.cend())
+        return std::nullopt;
+    return static_cast<int>(misfit - item.texts.cbegin());
+}
+
+bool fitsAlone(const std::vector<TextsInPlace> &items, const TextIndex &index, CandidateFonts &fonts)
+{
+    const TextsInPlace &item = items[index.item];
+    FontMeasures &measures = fonts.forWidget(item.widget);
+    return textFits(measures, item.texts[index.text], roomFor(item, measures));
 }
 
 // Whether every child's texts fit in a candidate (nullopt: the fonts the
-// children have now). The child that failed the candidate before is tried
-// first, as it most likely fails this one too; the answer is the same in
-// any order.
+// children have now). The text that failed the candidate before is tried
+// first and alone, as it most likely fails this one too: a candidate then
+// costs one measure. The answer is the same in any order.
 bool allFit(const std::vector<TextsInPlace> &items, const std::optional<FontShape> &shape,
-            std::size_t &firstToTry)
+            TextIndex &lastMisfit)
 {
     CandidateFonts fonts(shape);
-    if (!textsFit(items[firstToTry], fonts))
+    if (!fitsAlone(items, lastMisfit, fonts))
         return false;
     for (std::size_t index = 0; index < items.size(); ++index) {
-        if (index != firstToTry && !textsFit(items[index], fonts)) {
-            firstToTry = index;
+        if (const std::optional<int> misfit = firstMisfit(items[index], fonts)) {
+            lastMisfit = {index, *misfit};
             return false;
         }
     }
     return true;
 }
 
-// Candidates from the best to read to the least: the full size first, each
-// size from its normal width down to the narrowest, until the size floor.
-std::vector<FontShape> shapesByPreference(const QFont &base)
+qreal pointSizeOf(const QFont &font)
 {
-    const qreal baseSize = base.pointSizeF() > 0 ? base.pointSizeF() : QFontInfo(base).pointSizeF();
-    std::vector<FontShape> shapes;
-    for (qreal size = baseSize;
-         QFontInfo(shaped(base, {size, QFont::Unstretched})).pixelSize() >= MinimumPixelSize;
-         size -= PointSizeStep)
-        for (int stretch = QFont::Unstretched; stretch >= MinimumStretch; stretch -= StretchStep)
-            shapes.push_back({size, stretch});
-    return shapes;
+    return font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+}
+
+bool readable(const QFont &base, qreal pointSize)
+{
+    return QFontInfo(shaped(base, {pointSize, QFont::Unstretched})).pixelSize() >= MinimumPixelSize;
+}
+
+// The first candidate in which everything fits, from the best to read to
+// the least: the full size first, each size from its normal width down to
+// the narrowest, until the size floor. Past the floor, the last candidate;
+// nullopt when even the full size is below it. A size's floor is looked up
+// only once the search gets there.
+template <typename Fits>
+std::optional<FontShape> firstFittingShape(const QFont &base, Fits fits)
+{
+    std::optional<FontShape> tried;
+    for (qreal size = pointSizeOf(base); readable(base, size); size -= PointSizeStep)
+        for (int stretch = QFont::Unstretched; stretch >= MinimumStretch; stretch -= StretchStep) {
+            tried = FontShape{size, stretch};
+            if (fits(*tried))
+                return tried;
+        }
+    return tried;
 }
 
 } // namespace
@@ -276,15 +317,12 @@ std::vector<FontShape> shapesByPreference(const QFont &base)
 void fitFormFont(QWidget *form, const LaterTexts &laterTexts)
 {
     const std::vector<TextsInPlace> items = placed(shownTexts(form, laterTexts));
-    std::size_t firstToTry = 0;
-    if (items.empty() || allFit(items, std::nullopt, firstToTry))
+    TextIndex lastMisfit{0, 0};
+    if (items.empty() || allFit(items, std::nullopt, lastMisfit))
         return;
     const QFont base = form->font();
-    const std::vector<FontShape> shapes = shapesByPreference(base);
-    if (shapes.empty())
-        return;
-    const auto fitting = std::find_if(shapes.cbegin(), shapes.cend(), [&](const FontShape &shape) {
-        return allFit(items, shape, firstToTry);
-    });
-    form->setFont(shaped(base, fitting != shapes.cend() ? *fitting : shapes.back()));
+    const std::optional<FontShape> shape = firstFittingShape(
+        base, [&](const FontShape &candidate) { return allFit(items, candidate, lastMisfit); });
+    if (shape)
+        form->setFont(shaped(base, *shape));
 }
