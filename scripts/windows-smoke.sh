@@ -134,7 +134,7 @@ smoke_cli_path() {
 }
 
 smoke_installer() {
-    local before after program
+    local before after program failures_before=$failures
     before="$(drive_c_files)"
     wine "$WIN_BUILD_DIR/$PACKAGE_NAME-setup.exe" /S
     wineserver -w
@@ -144,7 +144,7 @@ smoke_installer() {
     [ -f "$START_MENU_ENTRY" ] || fail "the installer made no Start-menu entry \"Configuration du node LED\""
     wine reg query "$UNINSTALL_KEY" /v UninstallString >/dev/null 2>&1 ||
         fail "the uninstaller is not registered with Windows"
-    if [ "$failures" -eq 0 ]; then
+    if [ "$failures" -eq "$failures_before" ]; then
         echo "silent install: the programs, the Start-menu entry and the uninstaller are there"
     fi
 
