@@ -2,8 +2,8 @@
 # the demo's window with the demo node read into its fields, the command-line
 # tool's help and a bad command, then the installer run silently, the
 # installed window waiting for a node, and the uninstaller leaving nothing
-# behind. Sourced by scripts/windows --test, in its Wine prefix; each check
-# that fails calls fail.
+# behind. Sourced by scripts/windows --test, in its Wine prefix, which also
+# ends the display on exit; each check that fails calls fail.
 
 SMOKE_DIR="$(mktemp -d /tmp/nodeconfig-smoke.XXXXXX)"
 WINDOW_SIZE=666x632
@@ -23,14 +23,7 @@ start_display() {
     done
     export DISPLAY=":$(cat "$SMOKE_DIR/display")"
     # Wine's desktop started without a display for the suite: start it anew.
-    wineserver -k 2>/dev/null || true
-    wineserver -w
-}
-
-stop_smoke() {
-    wineserver -k 2>/dev/null || true
-    kill "$XVFB_PID" 2>/dev/null || true
-    rm -rf "$SMOKE_DIR"
+    end_wine_programs
 }
 
 # The X window of the tool's main window, once it is shown.
@@ -94,8 +87,7 @@ smoke_demo() {
     expect_window "nodeconfig-demo.exe" "Connecté au node" "168" "255 255 255" "LPD6803" "0,8"
     grep -q "recv 64 bytes:" "$SMOKE_DIR/demo.out" ||
         fail "nodeconfig-demo.exe printed no reply dump on its standard output"
-    wineserver -k 2>/dev/null || true
-    wineserver -w
+    end_wine_programs
 }
 
 smoke_cli() {
@@ -150,8 +142,7 @@ smoke_installer() {
 
     wine "C:\\Program Files\\nodeconfig\\nodeconfig.exe" >/dev/null 2>&1 &
     expect_window "installed nodeconfig.exe, no node" "En attente de node"
-    wineserver -k 2>/dev/null || true
-    wineserver -w
+    end_wine_programs
 
     wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
     wineserver -w
@@ -168,4 +159,3 @@ start_display
 smoke_demo
 smoke_cli
 smoke_installer
-stop_smoke
