@@ -2,10 +2,28 @@
 
 #include "app/platform.h"
 #include "app/sharedstate.h"
+#include "ui/formfont.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTimer>
+
+namespace {
+
+// In the user's cache folder: a cache, remade when it is lost.
+const QString FittedFontFile = QStringLiteral("/fitted-font");
+
+// Keeps the window's fitted font between starts, where the user's cache
+// is; nowhere if the platform gives no cache folder.
+void rememberFittedFont()
+{
+    const QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (!cacheFolder.isEmpty())
+        rememberFitIn(cacheFolder + FittedFontFile);
+}
+
+} // namespace
 
 void startSearch()
 {
@@ -16,6 +34,7 @@ void startSearch()
 int runMainWindow(QApplication &app)
 {
     attachParentConsole();
+    rememberFittedFont();
     mainWindow = new MainWindow(nullptr);
     mainWindow->show();
     startSearch();

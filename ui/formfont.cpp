@@ -1,10 +1,16 @@
 #include "ui/formfont.h"
 
+#include "ui/fitmemory.h"
+
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRawFont>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -228,6 +234,17 @@ public:
         return fonts.back();
     }
 
+    // What was measured, in an order that depends only on what it was.
+    void writeMeasures(QDataStream &stream) const
+    {
+        for (const FontMeasures &measures : fonts) {
+            QStringList texts = measures.widths.keys();
+            texts.sort();
+            for (const QString &text : texts)
+                stream << text << measures.widths.value(text) << measures.inkHeights.value(text, -1);
+        }
+    }
+
 private:
     std::optional<FontShape> shape;
     std::list<FontMeasures> fonts;
@@ -265,14 +282,12 @@ bool fitsAlone(const std::vector<TextsInPlace> &items, const TextIndex &index, C
     return textFits(measures, item.texts[index.text], roomFor(item, measures));
 }
 
-// Whether every child's texts fit in a candidate (nullopt: the fonts the
-// children have now). The text that failed the candidate before is tried
-// first and alone, as it most likely fails this one too: a candidate then
-// costs one measure. The answer is the same in any order.
-bool allFit(const std::vector<TextsInPlace> &items, const std::optional<FontShape> &shape,
-            TextIndex &lastMisfit)
+// Whether every child's texts fit in a candidate's fonts. The text that
+// failed the candidate before is tried first and alone, as it most likely
+// fails this one too: a candidate then costs one measure. The answer is the
+// same in any order.
+bool allFit(const std::vector<TextsInPlace> &items, CandidateFonts &fonts, TextIndex &lastMisfit)
 {
-    CandidateFonts fonts(shape);
     if (!fitsAlone(items, lastMisfit, fonts))
         return false;
     for (std::size_t index = 0; index < items.size(); ++index) {
@@ -282,6 +297,12 @@ bool allFit(const std::vector<TextsInPlace> &items, const std::optional<FontShap
         }
     }
     return true;
+}
+
+bool allFit(const std::vector<TextsInPlace> &items, const FontShape &shape, TextIndex &lastMisfit)
+{
+    CandidateFonts fonts(shape);
+    return allFit(items, fonts, lastMisfit);
 }
 
 qreal pointSizeOf(const QFont &font)
@@ -294,35 +315,174 @@ bool readable(const QFont &base, qreal pointSize)
     return QFontInfo(shaped(base, {pointSize, QFont::Unstretched})).pixelSize() >= MinimumPixelSize;
 }
 
+// A candidate's place in the search: so many size steps below the form's
+// font, at this stretch.
+struct SearchStep
+{
+    int sizeSteps;
+    int stretch;
+};
+
+// The size so many steps below the first, worked out as the search walks
+// down, so that a remembered step gives the very same size.
+qreal sizeAfter(qreal firstSize, int sizeSteps)
+{
+    qreal size = firstSize;
+    for (int step = 0; step < sizeSteps; ++step)
+        size -= PointSizeStep;
+    return size;
+}
+
+FontShape shapeAt(qreal firstSize, const SearchStep &step)
+{
+    return {sizeAfter(firstSize, step.sizeSteps), step.stretch};
+}
+
+// Where the search stopped, and whether everything fits there.
+struct SearchEnd
+{
+    std::optional<SearchStep> step;
+    bool fits;
+};
+
 // The first candidate in which everything fits, from the best to read to
 // the least: the full size first, each size from its normal width down to
 // the narrowest, until the size floor. Past the floor, the last candidate;
-// nullopt when even the full size is below it. A size's floor is looked up
+// no step when even the full size is below it. A size's floor is looked up
 // only once the search gets there.
 template <typename Fits>
-std::optional<FontShape> firstFittingShape(const QFont &base, Fits fits)
+SearchEnd firstFittingStep(const QFont &base, Fits fits)
 {
-    std::optional<FontShape> tried;
-    for (qreal size = pointSizeOf(base); readable(base, size); size -= PointSizeStep)
+    const qreal firstSize = pointSizeOf(base);
+    std::optional<SearchStep> tried;
+    for (int sizeSteps = 0; readable(base, sizeAfter(firstSize, sizeSteps)); ++sizeSteps)
         for (int stretch = QFont::Unstretched; stretch >= MinimumStretch; stretch -= StretchStep) {
-            tried = FontShape{size, stretch};
+            tried = SearchStep{sizeSteps, stretch};
             if (fits(*tried))
-                return tried;
+                return {tried, true};
         }
-    return tried;
+    return {tried, false};
+}
+
+// The candidate the search tries just before a step; nullopt before the
+// first, where it tried the form's own font.
+std::optional<SearchStep> stepBefore(const SearchStep &step)
+{
+    if (step.stretch < QFont::Unstretched)
+        return SearchStep{step.sizeSteps, step.stretch + StretchStep};
+    if (step.sizeSteps > 0)
+        return SearchStep{step.sizeSteps - 1, MinimumStretch};
+    return std::nullopt;
+}
+
+// Whether a step read back is one the search tries: a stretch it tries,
+// a size it reaches before the size is gone.
+bool isCandidate(qreal firstSize, const SearchStep &step)
+{
+    const bool stretchTried = step.stretch >= MinimumStretch && step.stretch <= QFont::Unstretched
+                              && (QFont::Unstretched - step.stretch) % StretchStep == 0;
+    return stretchTried && step.sizeSteps >= 0 && step.sizeSteps * PointSizeStep < firstSize;
+}
+
+bool isTextOf(const std::vector<TextsInPlace> &items, const TextIndex &index)
+{
+    return index.item < items.size() && index.text >= 0 && index.text < items[index.item].texts.size();
+}
+
+// Whether the search would stop at a remembered step: the candidate tried
+// just before fails (on the text remembered with the step, most likely),
+// everything fits at the step, and its size is readable. Checked rather
+// than trusted, in case the fonts changed in a way the fingerprint misses.
+// Before the first step the search tried the form's own font, which the
+// caller found too wide.
+bool searchStopsAt(const std::vector<TextsInPlace> &items, const QFont &base, const SearchStep &step,
+                   TextIndex misfitBefore)
+{
+    const qreal firstSize = pointSizeOf(base);
+    if (!isCandidate(firstSize, step) || !isTextOf(items, misfitBefore))
+        return false;
+    if (const std::optional<SearchStep> before = stepBefore(step))
+        if (allFit(items, shapeAt(firstSize, *before), misfitBefore))
+            return false;
+    const FontShape shape = shapeAt(firstSize, step);
+    return allFit(items, shape, misfitBefore)
+           && QFontInfo(shaped(base, shape)).pixelSize() >= MinimumPixelSize;
+}
+
+// Where the search's answer is kept between starts; empty: it is not.
+QString memoryFile;
+// Changes whenever what goes into a fingerprint does.
+constexpr int FingerprintFormat = 1;
+
+// What the search depends on: Qt, the platform and its style, the screen,
+// the form's font and the file it comes from, each child's texts and place,
+// and the widths the platform's fonts gave those texts, which follow the
+// rendering settings.
+QByteArray fitFingerprint(const QWidget *form, const std::vector<TextsInPlace> &items,
+                          const CandidateFonts &platformFonts)
+{
+    const QFont base = form->font();
+    const QFontInfo used(base);
+    QByteArray data;
+    QDataStream stream(&data, QIODevice::WriteOnly);
+    stream << FingerprintFormat << QString::fromLatin1(qVersion()) << QGuiApplication::platformName()
+           << form->style()->objectName() << form->devicePixelRatioF() << form->logicalDpiX()
+           << form->logicalDpiY() << base.toString() << used.family() << used.styleName()
+           << used.pixelSize() << QRawFont::fromFont(base).fontTable("head");
+    for (const TextsInPlace &item : items)
+        stream << item.widget->objectName() << item.widget->geometry() << item.texts
+               << item.fixedRoom.value_or(QSize());
+    platformFonts.writeMeasures(stream);
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+}
+
+// The candidate where everything fits: the remembered one if the search
+// would stop there, otherwise the search's, then remembered with the text
+// that failed the candidate before it.
+std::optional<SearchStep> fittingStep(const QWidget *form, const std::vector<TextsInPlace> &items,
+                                      const CandidateFonts &platformFonts, TextIndex &lastMisfit)
+{
+    const QFont base = form->font();
+    QByteArray fingerprint;
+    if (!memoryFile.isEmpty()) {
+        fingerprint = fitFingerprint(form, items, platformFonts);
+        const std::optional<RememberedFit> remembered = readRememberedFit(memoryFile);
+        if (remembered && remembered->fingerprint == fingerprint) {
+            const SearchStep step{remembered->sizeSteps, remembered->stretch};
+            const TextIndex misfitBefore{static_cast<std::size_t>(remembered->misfitItem),
+                                         remembered->misfitText};
+            if (remembered->misfitItem >= 0 && searchStopsAt(items, base, step, misfitBefore))
+                return step;
+        }
+    }
+    const qreal firstSize = pointSizeOf(base);
+    const SearchEnd end = firstFittingStep(base, [&](const SearchStep &candidate) {
+        return allFit(items, shapeAt(firstSize, candidate), lastMisfit);
+    });
+    // At a fit, the last misfit is the text that failed the step before.
+    if (end.fits && !memoryFile.isEmpty())
+        writeRememberedFit(memoryFile, {fingerprint, end.step->sizeSteps, end.step->stretch,
+                                        static_cast<int>(lastMisfit.item), lastMisfit.text});
+    return end.step;
 }
 
 } // namespace
 
+void rememberFitIn(const QString &file)
+{
+    memoryFile = file;
+}
+
 void fitFormFont(QWidget *form, const LaterTexts &laterTexts)
 {
     const std::vector<TextsInPlace> items = placed(shownTexts(form, laterTexts));
+    if (items.empty())
+        return;
     TextIndex lastMisfit{0, 0};
-    if (items.empty() || allFit(items, std::nullopt, lastMisfit))
+    CandidateFonts platformFonts(std::nullopt);
+    if (allFit(items, platformFonts, lastMisfit))
         return;
     const QFont base = form->font();
-    const std::optional<FontShape> shape = firstFittingShape(
-        base, [&](const FontShape &candidate) { return allFit(items, candidate, lastMisfit); });
-    if (shape)
-        form->setFont(shaped(base, *shape));
+    if (const std::optional<SearchStep> step = fittingStep(form, items, platformFonts, lastMisfit))
+        form->setFont(shaped(base, shapeAt(pointSizeOf(base), *step)));
 }

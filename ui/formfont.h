@@ -15,3 +15,8 @@ using LaterTexts = QHash<const QWidget *, QStringList>;
 // where the child shows it, and otherwise sets on the form the largest
 // condensed or smaller variant of that font in which they all do.
 void fitFormFont(QWidget *form, const LaterTexts &laterTexts);
+
+// Where fitFormFont keeps the font it found, with what it found it for, so
+// that the next start checks that font instead of searching again. Empty,
+// as it starts: it searches at every call and keeps nothing.
+void rememberFitIn(const QString &file);
