@@ -6,10 +6,14 @@
 #include "app/messages.h"
 #include "app/qtbridge.h"
 #include "testsupport.h"
+#include "ui/fitmemory.h"
+#include "ui/formfont.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -18,6 +22,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -170,6 +175,92 @@ QString cutText(const QWidget &widget, const TextPlace &place, const QString &te
         .arg(place.rect.height());
 }
 
+// The font a new window fits its form to under a platform font, keeping
+// what it finds in a file (none: it keeps nothing).
+QFont fittedFont(const QFont &platformFont, const QString &memory)
+{
+    QApplication::setFont(platformFont);
+    resetSharedState();
+    rememberFitIn(memory);
+    const MainWindow window;
+    rememberFitIn(QString());
+    return window.centralWidget()->font();
+}
+
+// The search's order: each size from its normal width down to the narrowest
+// in these steps, then the next size down.
+constexpr int StretchStep = 5;
+constexpr int NarrowestStretch = 80;
+constexpr int FarTooManySizeSteps = 1000000;
+
+// The ways a kept fit goes wrong: left by other fonts or another version,
+// or damaged.
+enum class Spoilt {
+    StepBefore,       // not everything fits there
+    StepAfter,        // everything fits, but also in the step before
+    StretchNotTried,  // a step the search never tries
+    SizeAboveFirst,
+    FarTooManySizes,
+    MisfitOutOfRange, // the text that failed the step before is no text
+    OtherFingerprint,
+    NotAFit,
+    Empty,
+    FolderInItsPlace, // neither read nor written
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Spoilt)
+
+namespace {
+
+// Puts a kept fit gone wrong in place of the right one; false if the fit
+// found has no step before it.
+bool spoil(const QString &file, Spoilt how, RememberedFit fit)
+{
+    QFile::remove(file);
+    QFile raw(file);
+    switch (how) {
+    case Spoilt::StepBefore:
+        if (fit.stretch < QFont::Unstretched)
+            fit.stretch += StretchStep;
+        else if (fit.sizeSteps > 0)
+            fit = {fit.fingerprint, fit.sizeSteps - 1, NarrowestStretch, fit.misfitItem, fit.misfitText};
+        else
+            return false;
+        break;
+    case Spoilt::StepAfter:
+        if (fit.stretch > NarrowestStretch)
+            fit.stretch -= StretchStep;
+        else
+            fit = {fit.fingerprint, fit.sizeSteps + 1, QFont::Unstretched, fit.misfitItem, fit.misfitText};
+        break;
+    case Spoilt::StretchNotTried:
+        fit.stretch -= StretchStep / 2;
+        break;
+    case Spoilt::SizeAboveFirst:
+        fit.sizeSteps = -1;
+        break;
+    case Spoilt::FarTooManySizes:
+        fit.sizeSteps = FarTooManySizeSteps;
+        break;
+    case Spoilt::MisfitOutOfRange:
+        fit.misfitItem = FarTooManySizeSteps;
+        break;
+    case Spoilt::OtherFingerprint:
+        fit.fingerprint[0] = static_cast<char>(~fit.fingerprint[0]);
+        break;
+    case Spoilt::NotAFit:
+        return raw.open(QIODevice::WriteOnly) && raw.write("[Fonts]\nsize=10\n") > 0;
+    case Spoilt::Empty:
+        return raw.open(QIODevice::WriteOnly);
+    case Spoilt::FolderInItsPlace:
+        return QDir().mkdir(file);
+    }
+    writeRememberedFit(file, fit);
+    return true;
+}
+
 qreal expectedPixelRatio()
 {
     const QByteArray factor = qgetenv("QT_SCALE_FACTOR");
@@ -186,6 +277,10 @@ private slots:
     void textsFit_data();
     void textsFit();
     void fittingFontKept();
+    void keptFitIsTheSearchedOne_data();
+    void keptFitIsTheSearchedOne();
+    void spoiltKeptFitSearchedAgain_data();
+    void spoiltKeptFitSearchedAgain();
     void windowScalesAsAWhole();
 
 private:
@@ -260,6 +355,93 @@ void TestFonts::fittingFontKept()
         QSKIP("DejaVu Sans is not installed");
     const MainWindow &shown = windowIn(small);
     QCOMPARE(shown.centralWidget()->font(), QApplication::font());
+}
+
+void TestFonts::keptFitIsTheSearchedOne_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<qreal>("pointSize");
+    for (const QString &family : DesktopFonts)
+        for (const qreal size : DesktopPointSizes)
+            QTest::addRow("%s %gpt", qPrintable(family), size) << family << size;
+}
+
+// A start that finds its font kept shows the very font a search finds, and
+// takes the kept one as it is.
+void TestFonts::keptFitIsTheSearchedOne()
+{
+    QFETCH(QString, family);
+    QFETCH(qreal, pointSize);
+    if (!installed(family))
+        QSKIP(qPrintable(family + " is not installed"));
+    window.reset();
+    const QFont platformFont = desktopFont(family, pointSize);
+    const QFont searched = fittedFont(platformFont, QString());
+    const QTemporaryDir cache;
+    const QString memory = cache.filePath("nodeconfig/fitted-font");
+
+    QCOMPARE(fittedFont(platformFont, memory), searched);
+    const std::optional<RememberedFit> kept = readRememberedFit(memory);
+    if (searched == QApplication::font()) {
+        QVERIFY2(!kept, "a platform font that fits needs nothing kept");
+        return;
+    }
+    QVERIFY(kept);
+    // The text kept for the step before only says which text to measure
+    // first: another one still makes the kept fit right, and it is used as
+    // it is rather than searched for and kept again.
+    RememberedFit marked = *kept;
+    marked.misfitText = 0;
+    marked.misfitItem = kept->misfitItem == 0 && kept->misfitText == 0 ? 1 : 0;
+    writeRememberedFit(memory, marked);
+    QCOMPARE(fittedFont(platformFont, memory), searched);
+    QCOMPARE(readRememberedFit(memory)->misfitItem, marked.misfitItem);
+}
+
+void TestFonts::spoiltKeptFitSearchedAgain_data()
+{
+    QTest::addColumn<Spoilt>("spoilt");
+    QTest::addColumn<bool>("keptAgain");
+    QTest::newRow("the step before, too wide") << Spoilt::StepBefore << true;
+    QTest::newRow("the step after, not the first fit") << Spoilt::StepAfter << true;
+    QTest::newRow("a stretch never tried") << Spoilt::StretchNotTried << true;
+    QTest::newRow("a size above the platform's") << Spoilt::SizeAboveFirst << true;
+    QTest::newRow("far too many sizes down") << Spoilt::FarTooManySizes << true;
+    QTest::newRow("a misfit that is no text") << Spoilt::MisfitOutOfRange << true;
+    QTest::newRow("another fingerprint") << Spoilt::OtherFingerprint << true;
+    QTest::newRow("not a fit") << Spoilt::NotAFit << true;
+    QTest::newRow("empty") << Spoilt::Empty << true;
+    QTest::newRow("a folder in its place") << Spoilt::FolderInItsPlace << false;
+}
+
+// A kept fit that the search would not stop at, or that cannot be read, is
+// searched again and kept right, wherever it can be written.
+void TestFonts::spoiltKeptFitSearchedAgain()
+{
+    QFETCH(Spoilt, spoilt);
+    QFETCH(bool, keptAgain);
+    // Too wide for the form: the search goes a few sizes down.
+    const QFont platformFont = desktopFont("DejaVu Sans", 11);
+    if (!installed(platformFont.family()))
+        QSKIP("DejaVu Sans is not installed");
+    window.reset();
+    const QFont searched = fittedFont(platformFont, QString());
+    const QTemporaryDir cache;
+    const QString memory = cache.filePath("fitted-font");
+    fittedFont(platformFont, memory);
+    const std::optional<RememberedFit> kept = readRememberedFit(memory);
+    QVERIFY2(kept, "the platform font fits: nothing to spoil");
+    if (!spoil(memory, spoilt, *kept))
+        QSKIP("the fit found is the first step: there is none before it");
+
+    QCOMPARE(fittedFont(platformFont, memory), searched);
+    const std::optional<RememberedFit> after = readRememberedFit(memory);
+    QCOMPARE(after.has_value(), keptAgain);
+    if (after) {
+        QCOMPARE(after->fingerprint, kept->fingerprint);
+        QCOMPARE(after->sizeSteps, kept->sizeSteps);
+        QCOMPARE(after->stretch, kept->stretch);
+    }
 }
 
 void TestFonts::windowScalesAsAWhole()
