@@ -144,6 +144,11 @@ smoke_installer() {
     expect_window "installed nodeconfig.exe, no node" "En attente de node"
     end_wine_programs
 
+    # Where a window keeps its fitted font when the user's font is too wide,
+    # which Wine's is not: the uninstaller must take it away too.
+    local cache="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/nodeconfig/cache"
+    mkdir -p "$cache" && echo "kept by the window" >"$cache/fitted-font"
+
     wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
     wineserver -w
     ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1 || fail "the uninstaller left its registry key"
@@ -151,7 +156,7 @@ smoke_installer() {
     if [ "$before" != "$after" ]; then
         fail "the uninstaller left files behind: $(diff <(echo "$before") <(echo "$after") | grep '^>' | head -n 5 | tr '\n' ' ')"
     else
-        echo "silent uninstall: nothing left behind"
+        echo "silent uninstall: nothing left behind, the window's font cache included"
     fi
 }
 
