@@ -375,8 +375,8 @@ std::optional<SearchStep> stepBefore(const SearchStep &step)
     return std::nullopt;
 }
 
-// Whether a step read back is one the search tries: a stretch it tries,
-// a size it reaches before the size is gone.
+// Whether a step read back is one the search can try: one of its stretches,
+// a size above zero.
 bool isCandidate(qreal firstSize, const SearchStep &step)
 {
     const bool stretchTried = step.stretch >= MinimumStretch && step.stretch <= QFont::Unstretched
@@ -414,10 +414,10 @@ QString memoryFile;
 // Changes whenever what goes into a fingerprint does.
 constexpr int FingerprintFormat = 1;
 
-// What the search depends on: Qt, the platform and its style, the screen,
-// the form's font and the file it comes from, each child's texts and place,
-// and the widths the platform's fonts gave those texts, which follow the
-// rendering settings.
+// What the search depends on: its own steps and floors, Qt, the platform
+// and its style, the screen, the form's font and the file it comes from,
+// each child's texts and place, and the widths the platform's fonts gave
+// those texts, which follow the rendering settings.
 QByteArray fitFingerprint(const QWidget *form, const std::vector<TextsInPlace> &items,
                           const CandidateFonts &platformFonts)
 {
@@ -425,7 +425,8 @@ QByteArray fitFingerprint(const QWidget *form, const std::vector<TextsInPlace> &
     const QFontInfo used(base);
     QByteArray data;
     QDataStream stream(&data, QIODevice::WriteOnly);
-    stream << FingerprintFormat << QString::fromLatin1(qVersion()) << QGuiApplication::platformName()
+    stream << FingerprintFormat << MinimumPixelSize << MinimumStretch << StretchStep << PointSizeStep
+           << QString::fromLatin1(qVersion()) << QGuiApplication::platformName()
            << form->style()->objectName() << form->devicePixelRatioF() << form->logicalDpiX()
            << form->logicalDpiY() << base.toString() << used.family() << used.styleName()
            << used.pixelSize() << QRawFont::fromFont(base).fontTable("head");
