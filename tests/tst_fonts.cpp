@@ -191,7 +191,7 @@ QFont fittedFont(const QFont &platformFont, const QString &memory)
 // in these steps, then the next size down.
 constexpr int StretchStep = 5;
 constexpr int NarrowestStretch = 80;
-constexpr int FarTooManySizeSteps = 1000000;
+constexpr int FarOutOfRange = 1000000;
 
 // The ways a kept fit goes wrong: left by other fonts or another version,
 // or damaged.
@@ -242,10 +242,10 @@ bool spoil(const QString &file, Spoilt how, RememberedFit fit)
         fit.sizeSteps = -1;
         break;
     case Spoilt::FarTooManySizes:
-        fit.sizeSteps = FarTooManySizeSteps;
+        fit.sizeSteps = FarOutOfRange;
         break;
     case Spoilt::MisfitOutOfRange:
-        fit.misfitItem = FarTooManySizeSteps;
+        fit.misfitItem = FarOutOfRange;
         break;
     case Spoilt::OtherFingerprint:
         fit.fingerprint[0] = static_cast<char>(~fit.fingerprint[0]);
@@ -432,7 +432,7 @@ void TestFonts::spoiltKeptFitSearchedAgain()
     const std::optional<RememberedFit> kept = readRememberedFit(memory);
     QVERIFY2(kept, "the platform font fits: nothing to spoil");
     if (!spoil(memory, spoilt, *kept))
-        QSKIP("the fit found is the first step: there is none before it");
+        QSKIP("the fit found cannot be spoilt that way: it is the first step");
 
     QCOMPARE(fittedFont(platformFont, memory), searched);
     const std::optional<RememberedFit> after = readRememberedFit(memory);
