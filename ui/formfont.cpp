@@ -31,13 +31,6 @@ constexpr qreal PointSizeStep = 0.5;
 // The styles draw a combo box's current item this far inside its edit field.
 constexpr int ComboLabelInset = 1;
 
-// A child of the form and every text it can show.
-struct ShownTexts
-{
-    const QWidget *widget;
-    QStringList texts;
-};
-
 // How a candidate font differs from the one each widget already has.
 struct FontShape
 {
@@ -65,21 +58,16 @@ QStringList currentTexts(const QWidget *widget)
     return items;
 }
 
-std::vector<ShownTexts> shownTexts(const QWidget *form, const LaterTexts &laterTexts)
+// Every text a child can show. Longest first: the longest text is the
+// likeliest not to fit, and a child's check stops at its first text that
+// does not.
+QStringList textsShownBy(const QWidget *child, const LaterTexts &laterTexts)
 {
-    std::vector<ShownTexts> shown;
-    for (const QWidget *const child :
-         form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-        QStringList texts = currentTexts(child) + laterTexts.value(child);
-        texts.removeAll(QString());
-        // Longest first: the longest text is the likeliest not to fit, and
-        // a child's check stops at its first text that does not.
-        std::stable_sort(texts.begin(), texts.end(),
-                         [](const QString &one, const QString &other) { return one.size() > other.size(); });
-        if (!texts.isEmpty())
-            shown.push_back({child, texts});
-    }
-    return shown;
+    QStringList texts = currentTexts(child) + laterTexts.value(child);
+    texts.removeAll(QString());
+    std::stable_sort(texts.begin(), texts.end(),
+                     [](const QString &one, const QString &other) { return one.size() > other.size(); });
+    return texts;
 }
 
 // Where QLabel lays out its text: inside its frame and margin and, when it
@@ -175,14 +163,19 @@ QRect visibleTextArea(const QWidget *widget, const QFontMetrics &metrics)
     return uncoveredTextArea(widget, textRect);
 }
 
-std::vector<TextsInPlace> placed(const std::vector<ShownTexts> &shown)
+// The form's children that show a text, with their texts and places.
+std::vector<TextsInPlace> placedTexts(const QWidget *form, const LaterTexts &laterTexts)
 {
     std::vector<TextsInPlace> items;
-    for (const ShownTexts &item : shown) {
+    for (const QWidget *const child :
+         form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QStringList texts = textsShownBy(child, laterTexts);
+        if (texts.isEmpty())
+            continue;
         std::optional<QSize> room;
-        if (!placeFollowsFont(item.widget))
-            room = visibleTextArea(item.widget, QFontMetrics(item.widget->font())).size();
-        items.push_back({item.widget, item.texts, room});
+        if (!placeFollowsFont(child))
+            room = visibleTextArea(child, QFontMetrics(child->font())).size();
+        items.push_back({child, texts, room});
     }
     return items;
 }
@@ -351,9 +344,8 @@ struct SearchEnd
 // no step when even the full size is below it. A size's floor is looked up
 // only once the search gets there.
 template <typename Fits>
-SearchEnd firstFittingStep(const QFont &base, Fits fits)
+SearchEnd firstFittingStep(const QFont &base, qreal firstSize, Fits fits)
 {
-    const qreal firstSize = pointSizeOf(base);
     std::optional<SearchStep> tried;
     for (int sizeSteps = 0; readable(base, sizeAfter(firstSize, sizeSteps)); ++sizeSteps)
         for (int stretch = QFont::Unstretched; stretch >= MinimumStretch; stretch -= StretchStep) {
@@ -384,22 +376,25 @@ bool isCandidate(qreal firstSize, const SearchStep &step)
     return stretchTried && step.sizeSteps >= 0 && step.sizeSteps * PointSizeStep < firstSize;
 }
 
-bool isTextOf(const std::vector<TextsInPlace> &items, const TextIndex &index)
+// The place of a text read back, if the children have a text there.
+std::optional<TextIndex> textAt(const std::vector<TextsInPlace> &items, int item, int text)
 {
-    return index.item < items.size() && index.text >= 0 && index.text < items[index.item].texts.size();
+    if (item < 0 || static_cast<std::size_t>(item) >= items.size() || text < 0
+        || text >= items[static_cast<std::size_t>(item)].texts.size())
+        return std::nullopt;
+    return TextIndex{static_cast<std::size_t>(item), text};
 }
 
 // Whether the search would stop at a remembered step: the candidate tried
 // just before fails (on the text remembered with the step, most likely),
-// everything fits at the step, and its size is readable. Checked rather
-// than trusted, in case the fonts changed in a way the fingerprint misses.
-// Before the first step the search tried the form's own font, which the
-// caller found too wide.
-bool searchStopsAt(const std::vector<TextsInPlace> &items, const QFont &base, const SearchStep &step,
-                   TextIndex misfitBefore)
+// everything fits at the step, and its size is readable (asked of the
+// step's font, already loaded). Checked rather than trusted, in case the
+// fonts changed in a way the fingerprint misses. Before the first step the
+// search tried the form's own font, which the caller found too wide.
+bool searchStopsAt(const std::vector<TextsInPlace> &items, const QFont &base, qreal firstSize,
+                   const SearchStep &step, TextIndex misfitBefore)
 {
-    const qreal firstSize = pointSizeOf(base);
-    if (!isCandidate(firstSize, step) || !isTextOf(items, misfitBefore))
+    if (!isCandidate(firstSize, step))
         return false;
     if (const std::optional<SearchStep> before = stepBefore(step))
         if (allFit(items, shapeAt(firstSize, *before), misfitBefore))
@@ -437,34 +432,44 @@ QByteArray fitFingerprint(const QWidget *form, const std::vector<TextsInPlace> &
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
 }
 
-// The candidate where everything fits: the remembered one if the search
-// would stop there, otherwise the search's, then remembered with the text
-// that failed the candidate before it.
-std::optional<SearchStep> fittingStep(const QWidget *form, const std::vector<TextsInPlace> &items,
+// The step kept for this very search, if the search would stop there.
+std::optional<SearchStep> keptStep(const QByteArray &fingerprint, const std::vector<TextsInPlace> &items,
+                                   const QFont &base, qreal firstSize)
+{
+    const std::optional<RememberedFit> kept = readRememberedFit(memoryFile);
+    if (!kept || kept->fingerprint != fingerprint)
+        return std::nullopt;
+    const SearchStep step{kept->sizeSteps, kept->stretch};
+    const std::optional<TextIndex> misfitBefore = textAt(items, kept->misfitItem, kept->misfitText);
+    if (!misfitBefore || !searchStopsAt(items, base, firstSize, step, *misfitBefore))
+        return std::nullopt;
+    return step;
+}
+
+// The candidate where everything fits: the kept one if the search would
+// stop there, otherwise the search's, then kept with the text that failed
+// the candidate before it.
+std::optional<FontShape> fittingShape(const QWidget *form, const std::vector<TextsInPlace> &items,
                                       const CandidateFonts &platformFonts, TextIndex &lastMisfit)
 {
     const QFont base = form->font();
+    const qreal firstSize = pointSizeOf(base);
     QByteArray fingerprint;
     if (!memoryFile.isEmpty()) {
         fingerprint = fitFingerprint(form, items, platformFonts);
-        const std::optional<RememberedFit> remembered = readRememberedFit(memoryFile);
-        if (remembered && remembered->fingerprint == fingerprint) {
-            const SearchStep step{remembered->sizeSteps, remembered->stretch};
-            const TextIndex misfitBefore{static_cast<std::size_t>(remembered->misfitItem),
-                                         remembered->misfitText};
-            if (remembered->misfitItem >= 0 && searchStopsAt(items, base, step, misfitBefore))
-                return step;
-        }
+        if (const std::optional<SearchStep> step = keptStep(fingerprint, items, base, firstSize))
+            return shapeAt(firstSize, *step);
     }
-    const qreal firstSize = pointSizeOf(base);
-    const SearchEnd end = firstFittingStep(base, [&](const SearchStep &candidate) {
+    const SearchEnd end = firstFittingStep(base, firstSize, [&](const SearchStep &candidate) {
         return allFit(items, shapeAt(firstSize, candidate), lastMisfit);
     });
+    if (!end.step)
+        return std::nullopt;
     // At a fit, the last misfit is the text that failed the step before.
     if (end.fits && !memoryFile.isEmpty())
         writeRememberedFit(memoryFile, {fingerprint, end.step->sizeSteps, end.step->stretch,
                                         static_cast<int>(lastMisfit.item), lastMisfit.text});
-    return end.step;
+    return shapeAt(firstSize, *end.step);
 }
 
 } // namespace
@@ -476,14 +481,13 @@ void rememberFitIn(const QString &file)
 
 void fitFormFont(QWidget *form, const LaterTexts &laterTexts)
 {
-    const std::vector<TextsInPlace> items = placed(shownTexts(form, laterTexts));
+    const std::vector<TextsInPlace> items = placedTexts(form, laterTexts);
     if (items.empty())
         return;
     TextIndex lastMisfit{0, 0};
     CandidateFonts platformFonts(std::nullopt);
     if (allFit(items, platformFonts, lastMisfit))
         return;
-    const QFont base = form->font();
-    if (const std::optional<SearchStep> step = fittingStep(form, items, platformFonts, lastMisfit))
-        form->setFont(shaped(base, shapeAt(pointSizeOf(base), *step)));
+    if (const std::optional<FontShape> shape = fittingShape(form, items, platformFonts, lastMisfit))
+        form->setFont(shaped(form->font(), *shape));
 }
