@@ -4,8 +4,8 @@
 // is there. Each figure is the median of several runs.
 
 #include "cli/cliapp.h"
-#include "cli/clioutput.h"
-#include "cli/systemclock.h"
+#include "link/lineoutput.h"
+#include "link/systemclock.h"
 #include "sim/fakehid.h"
 
 #include <QElapsedTimer>
@@ -41,7 +41,7 @@ public:
     std::function<void()> onFirstSleep;
 };
 
-class SilentOutput : public CliOutput
+class SilentOutput : public LineOutput
 {
 public:
     void print(const QString &) override {}

@@ -1,19 +1,19 @@
 #include "cli/cliapp.h"
 
 #include "app/messages.h"
-#include "cli/configfile.h"
-#include "cli/configform.h"
-#include "cli/configtext.h"
 #include "cli/exitstatus.h"
 #include "cli/fieldassignment.h"
 #include "cli/helptext.h"
-#include "cli/nodelink.h"
-#include "cli/seriesrun.h"
-#include "cli/verifiedwrite.h"
+#include "config/configfile.h"
+#include "config/configform.h"
+#include "config/configtext.h"
+#include "link/nodelink.h"
+#include "link/verifiedwrite.h"
 #include "protocol/encoding.h"
 #include "protocol/itemnames.h"
 #include "protocol/presets.h"
 #include "protocol/validation.h"
+#include "series/seriesrun.h"
 #include "usb/hidpacing.h"
 
 #include <QRegularExpression>
@@ -90,7 +90,7 @@ QString unitTitle(UnitKind kind, int number)
 
 } // namespace
 
-CliApp::CliApp(Clock &clock, CliOutput &output)
+CliApp::CliApp(Clock &clock, LineOutput &output)
     : clock(clock), output(output), finder(clock, output)
 {
     // The command line's pace, different from the window's in this alone.
@@ -401,5 +401,7 @@ int CliApp::series()
         if (!logFailure.isEmpty())
             return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
     }
-    return SeriesRun(plan, finder, clock, output, log).run();
+    SeriesRun run(plan, finder, clock, output, log);
+    run.run();
+    return run.endedOnFailure() ? Exit::NodeFailure : Exit::Done;
 }

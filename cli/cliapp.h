@@ -1,10 +1,10 @@
 #pragma once
 
 #include "cli/arguments.h"
-#include "cli/clioutput.h"
-#include "cli/clock.h"
-#include "cli/nodefinder.h"
-#include "cli/nodelink.h"
+#include "link/clock.h"
+#include "link/lineoutput.h"
+#include "link/nodefinder.h"
+#include "link/nodelink.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
 
@@ -18,7 +18,7 @@ class CliApp
 public:
     static constexpr int DefaultWaitSeconds = 10;
 
-    CliApp(Clock &clock, CliOutput &output);
+    CliApp(Clock &clock, LineOutput &output);
 
     // Runs the command of the arguments (program name excluded).
     int run(const QStringList &arguments);
@@ -66,7 +66,7 @@ private:
     int fail(int status, const QString &message);
 
     Clock &clock;
-    CliOutput &output;
+    LineOutput &output;
     NodeFinder finder;
     CliArguments arguments;
     qint64 waitMs = 0;

@@ -1,6 +1,6 @@
 #include "cli/fieldassignment.h"
 
-#include "cli/configtext.h"
+#include "config/configtext.h"
 
 namespace {
 

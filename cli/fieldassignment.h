@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/configform.h"
-#include "cli/fieldtable.h"
+#include "config/configform.h"
+#include "config/fieldtable.h"
 
 #include <QString>
 #include <QStringList>

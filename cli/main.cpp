@@ -3,8 +3,8 @@
 
 #include "cli/cliapp.h"
 #include "cli/stdiooutput.h"
-#include "cli/stoprequest.h"
-#include "cli/systemclock.h"
+#include "link/stoprequest.h"
+#include "link/systemclock.h"
 
 #include <QCoreApplication>
 #include <QStringList>

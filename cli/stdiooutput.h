@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cli/clioutput.h"
+#include "link/lineoutput.h"
 
 // Lines in UTF-8 on standard output and standard error, flushed at once,
 // whatever the locale's character set.
-class StdioOutput : public CliOutput
+class StdioOutput : public LineOutput
 {
 public:
     void print(const QString &line) override;

@@ -4,9 +4,9 @@
 // output that keeps the lines, and a run of the tool over the simulated node.
 
 #include "cli/cliapp.h"
-#include "cli/clioutput.h"
-#include "cli/clock.h"
-#include "cli/stoprequest.h"
+#include "link/lineoutput.h"
+#include "link/clock.h"
+#include "link/stoprequest.h"
 #include "sim/fakehid.h"
 #include "testsupport.h"
 #include "usb/hidtransport.h"
@@ -39,7 +39,7 @@ public:
     std::function<void()> onSleep;
 };
 
-class CapturedLines : public CliOutput
+class CapturedLines : public LineOutput
 {
 public:
     void print(const QString &line) override { printed << line.split('\n'); }

@@ -2,7 +2,7 @@
 // reaches the node, and the exit status a script sees.
 
 #include "app/messages.h"
-#include "cli/configfile.h"
+#include "config/configfile.h"
 #include "cli/exitstatus.h"
 #include "clitestsupport.h"
 #include "protocol/presets.h"

@@ -2,7 +2,7 @@
 // what they hold, and everything they refuse before any node is touched.
 
 #include "app/messages.h"
-#include "cli/configfile.h"
+#include "config/configfile.h"
 #include "cli/fieldassignment.h"
 #include "protocol/encoding.h"
 #include "protocol/presets.h"

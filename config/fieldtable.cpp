@@ -1,4 +1,4 @@
-#include "cli/fieldtable.h"
+#include "config/fieldtable.h"
 
 #include "protocol/fieldmap.h"
 #include "protocol/nodereport.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/configform.h"
+#include "config/configform.h"
 #include "protocol/nodereport.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "cli/stoprequest.h"
+#include "link/stoprequest.h"
 
 #include <csignal>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/nodelink.h"
+#include "link/nodelink.h"
 #include "protocol/nodereport.h"
 
 enum class WriteResult {

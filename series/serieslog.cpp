@@ -1,4 +1,4 @@
-#include "cli/serieslog.h"
+#include "series/serieslog.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/clock.h"
+#include "link/clock.h"
 
 #include <QElapsedTimer>
 

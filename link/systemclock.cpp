@@ -1,4 +1,4 @@
-#include "cli/systemclock.h"
+#include "link/systemclock.h"
 
 #include <QThread>
 

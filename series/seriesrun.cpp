@@ -1,8 +1,8 @@
-#include "cli/seriesrun.h"
+#include "series/seriesrun.h"
 
-#include "cli/configtext.h"
-#include "cli/exitstatus.h"
-#include "cli/verifiedwrite.h"
+#include "config/configtext.h"
+#include "link/stoprequest.h"
+#include "link/verifiedwrite.h"
 #include "protocol/encoding.h"
 #include "protocol/presets.h"
 
@@ -29,7 +29,7 @@ QString failureReason(const WriteOutcome &outcome, const NodeReport &written)
 } // namespace
 
 SeriesRun::SeriesRun(const SeriesPlan &plan, NodeFinder &finder, Clock &clock,
-                     CliOutput &output, SeriesLog &log)
+                     LineOutput &output, SeriesLog &log)
     : plan(plan), finder(finder), clock(clock), output(output), log(log), number(plan.from)
 {
 }
@@ -47,29 +47,95 @@ bool SeriesRun::finished() const
     return plan.count > 0 && static_cast<int>(done.size()) >= plan.count;
 }
 
-int SeriesRun::run()
+void SeriesRun::run()
 {
-    while (!finished()) {
-        const QString numberFailure = unitNumberFailure(QString::number(number), plan.kind);
-        if (!numberFailure.isEmpty()) {
-            output.note(numberFailure);
-            break;
-        }
-        NodeWait wait;
-        wait.waitOutSeveral = true;
-        wait.prompt = QStringLiteral("Branchez le node du %1…").arg(unitName(number));
-        const FindOutcome found = finder.waitForNode(wait);
-        if (found.result != FindResult::Found)
-            break;
-        handle(found.node);
-        if (finished())
-            break;
-        output.note(QStringLiteral("Débranchez le node…"));
-        if (!finder.waitUntilUnplugged(found.node))
-            break;
+    while (poll() == Step::Wait)
+        clock.sleepMs(NodeFinder::PollIntervalMs);
+}
+
+SeriesRun::Step SeriesRun::poll()
+{
+    for (;;) {
+        if (const std::optional<Step> step = advance())
+            return *step;
     }
+}
+
+std::optional<SeriesRun::Step> SeriesRun::advance()
+{
+    switch (phase) {
+    case Phase::StartUnit: return startUnit();
+    case Phase::WaitingForNode: return lookForNode();
+    case Phase::WaitingForUnplug: return lookForUnplug();
+    case Phase::Done: break;
+    }
+    return Step::Done;
+}
+
+bool SeriesRun::stopping() const
+{
+    return stopAsked || stopRequested();
+}
+
+NodeWait SeriesRun::nodeWait() const
+{
+    NodeWait wait;
+    wait.waitOutSeveral = true;
+    wait.prompt = QStringLiteral("Branchez le node du %1…").arg(unitName(number));
+    return wait;
+}
+
+std::optional<SeriesRun::Step> SeriesRun::startUnit()
+{
+    if (finished())
+        return finish();
+    const QString numberFailure = unitNumberFailure(QString::number(number), plan.kind);
+    if (!numberFailure.isEmpty()) {
+        output.note(numberFailure);
+        return finish();
+    }
+    finder.startWaiting();
+    phase = Phase::WaitingForNode;
+    return std::nullopt;
+}
+
+std::optional<SeriesRun::Step> SeriesRun::lookForNode()
+{
+    const NodeWait wait = nodeWait();
+    const std::optional<FindOutcome> found = finder.lookOnce(wait);
+    if (!found) {
+        if (stopping())
+            return finish();
+        finder.sayWaiting(wait);
+        return Step::Wait;
+    }
+    if (found->result != FindResult::Found)
+        return finish();
+    unitNode = found->node;
+    handle(unitNode);
+    if (finished())
+        return finish();
+    output.note(QStringLiteral("Débranchez le node…"));
+    phase = Phase::WaitingForUnplug;
+    return std::nullopt;
+}
+
+std::optional<SeriesRun::Step> SeriesRun::lookForUnplug()
+{
+    if (!finder.isPlugged(unitNode)) {
+        phase = Phase::StartUnit;
+        return std::nullopt;
+    }
+    if (stopping())
+        return finish();
+    return Step::Wait;
+}
+
+SeriesRun::Step SeriesRun::finish()
+{
+    phase = Phase::Done;
     printSummary();
-    return failurePending ? Exit::NodeFailure : Exit::Done;
+    return Step::Done;
 }
 
 SeriesRun::Attempt SeriesRun::handle(const PluggedNode &node)
@@ -91,7 +157,7 @@ SeriesRun::Attempt SeriesRun::handle(const PluggedNode &node)
     output.print(QStringLiteral("%1 : %2, %3 univers, %4 : vérifié")
                      .arg(unitName(number, true), addressText(written),
                           QString::number(capacity), node.label()));
-    record(node, number, outcome.readBack, ResultVerified);
+    record(node, number, outcome.readBack, ResultVerified, Attempt::Verified);
     done.push_back({number, node.serial, written});
     ++number;
     failurePending = false;
@@ -104,7 +170,7 @@ SeriesRun::Attempt SeriesRun::alreadyDone(const PluggedNode &node, const DoneUni
     ++alreadyDoneCount;
     output.print(QStringLiteral("Node %1 déjà configuré dans cette série (%2) : pas réécrit")
                      .arg(node.label(), unitName(unit.number)));
-    record(node, unit.number, current, ResultAlreadyDone);
+    record(node, unit.number, current, ResultAlreadyDone, Attempt::AlreadyDone);
     return Attempt::AlreadyDone;
 }
 
@@ -115,7 +181,7 @@ SeriesRun::Attempt SeriesRun::failed(const PluggedNode &node, const QString &rea
     failurePending = true;
     output.print(QStringLiteral("%1 : échec, %2 ; %3 : le numéro reste %4")
                      .arg(unitName(number, true), reason, node.label(), QString::number(number)));
-    record(node, number, seen, QStringLiteral("échec : %1").arg(reason));
+    record(node, number, seen, QStringLiteral("échec : %1").arg(reason), Attempt::Failed);
     return Attempt::Failed;
 }
 
@@ -152,13 +218,15 @@ NodeReport SeriesRun::preset(const NodeReport &current) const
 // The row gives the unit's address and the node's capacity; a node that
 // could not be read leaves the capacity empty.
 void SeriesRun::record(const PluggedNode &node, int unit, const std::optional<NodeReport> &seen,
-                       const QString &result)
+                       const QString &result, Attempt attempt)
 {
     const NodeReport unitConfig = preset(seen.value_or(NodeReport{}));
     const QString address = result == ResultAlreadyDone && seen ? addressText(*seen)
                                                                 : addressText(unitConfig);
     const int capacity = seen ? capacityFromByte((*seen)[Report::MaxUniverses]) : 0;
-    log.append({unit, address, capacity, node.serial, clock.wallTime(), result});
+    const SeriesRow row{unit, address, capacity, node.serial, clock.wallTime(), result};
+    log.append(row);
+    history.push_back({row, attempt});
 }
 
 void SeriesRun::printSummary()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/fieldtable.h"
+#include "config/fieldtable.h"
 #include "protocol/nodereport.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "cli/verifiedwrite.h"
+#include "link/verifiedwrite.h"
 
 #include <algorithm>
 

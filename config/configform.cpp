@@ -1,7 +1,7 @@
-#include "cli/configform.h"
+#include "config/configform.h"
 
 #include "app/messages.h"
-#include "cli/configtext.h"
+#include "config/configtext.h"
 #include "protocol/encoding.h"
 #include "protocol/fieldmap.h"
 #include "protocol/itemnames.h"

@@ -1,4 +1,4 @@
-#include "cli/configtext.h"
+#include "config/configtext.h"
 
 #include "protocol/decode.h"
 #include "protocol/encoding.h"

@@ -1,4 +1,4 @@
-#include "cli/nodelink.h"
+#include "link/nodelink.h"
 
 #include "usb/nodeexchange.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/clioutput.h"
-#include "cli/clock.h"
-#include "cli/pluggednode.h"
+#include "link/clock.h"
+#include "link/lineoutput.h"
+#include "link/pluggednode.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,7 +35,7 @@ public:
     static constexpr int PollIntervalMs = 100;
     static constexpr int MaxNodes = 16;
 
-    NodeFinder(Clock &clock, CliOutput &output);
+    NodeFinder(Clock &clock, LineOutput &output);
 
     // Opens every node plugged in now, numbered in enumeration order.
     std::vector<PluggedNode> openAll();
@@ -43,11 +43,18 @@ public:
     QStringList refusedPaths() const;
 
     FindOutcome waitForNode(const NodeWait &wait);
+    // The steps of waitForNode, for a caller that waits in its own way (a
+    // timer): startWaiting once, then lookOnce at each poll, which decides
+    // (nullopt: go on waiting) and names refused nodes once; sayWaiting
+    // before each pause says the prompt once.
+    void startWaiting();
+    std::optional<FindOutcome> lookOnce(const NodeWait &wait);
+    void sayWaiting(const NodeWait &wait);
+    // Whether the node is still plugged in, by a new enumeration.
+    bool isPlugged(const PluggedNode &node);
     // Waits up to waitMs until at least one node can be opened; empty when
     // none could (refusedPaths() then tells whether some were refused).
     std::vector<PluggedNode> waitForAny(qint64 waitMs);
-    // Waits until the node is gone; false when stopped first.
-    bool waitUntilUnplugged(const PluggedNode &node);
 
 private:
     // One poll: the outcome when it decides, nullopt to go on waiting.
@@ -56,10 +63,11 @@ private:
     void sayOnce(bool &said, const QString &line);
 
     Clock &clock;
-    CliOutput &output;
+    LineOutput &output;
     bool saidWaiting = false;
     bool saidRefused = false;
     bool saidSeveral = false;
+    std::vector<PluggedNode> lastSeen; // by the last look that did not decide
 };
 
 // The French hint given with a node that could not be opened.

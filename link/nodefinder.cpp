@@ -1,8 +1,8 @@
-#include "cli/nodefinder.h"
+#include "link/nodefinder.h"
 
 #include "app/messages.h"
-#include "cli/configtext.h"
-#include "cli/stoprequest.h"
+#include "config/configtext.h"
+#include "link/stoprequest.h"
 #include "usb/hidtransport.h"
 #include "usb/nodeidentity.h"
 
@@ -54,7 +54,7 @@ QString accessRefusedText(const QStringList &paths)
              message(AccessRefusedCommandFix));
 }
 
-NodeFinder::NodeFinder(Clock &clock, CliOutput &output) : clock(clock), output(output)
+NodeFinder::NodeFinder(Clock &clock, LineOutput &output) : clock(clock), output(output)
 {
 }
 
@@ -112,24 +112,42 @@ FindOutcome NodeFinder::timedOut(const NodeWait &wait, const std::vector<Plugged
     return {FindResult::NoNode, {}, message(Status::NoNodeConnected) + waited};
 }
 
-FindOutcome NodeFinder::waitForNode(const NodeWait &wait)
+void NodeFinder::startWaiting()
 {
     saidWaiting = saidRefused = saidSeveral = false;
+}
+
+std::optional<FindOutcome> NodeFinder::lookOnce(const NodeWait &wait)
+{
+    const std::vector<PluggedNode> nodes = openAll();
+    if (const std::optional<FindOutcome> decided = pick(nodes, wait))
+        return decided;
+    const QStringList refused = refusedPaths();
+    if (!refused.isEmpty())
+        sayOnce(saidRefused, accessRefusedText(refused));
+    lastSeen = nodes;
+    return std::nullopt;
+}
+
+void NodeFinder::sayWaiting(const NodeWait &wait)
+{
+    sayOnce(saidWaiting, wait.prompt.isEmpty()
+                             ? message(Status::WaitingForNode) + QStringLiteral("…")
+                             : wait.prompt);
+}
+
+FindOutcome NodeFinder::waitForNode(const NodeWait &wait)
+{
+    startWaiting();
     const qint64 start = clock.elapsedMs();
     for (;;) {
-        const std::vector<PluggedNode> nodes = openAll();
-        if (const std::optional<FindOutcome> decided = pick(nodes, wait))
+        if (const std::optional<FindOutcome> decided = lookOnce(wait))
             return *decided;
-        const QStringList refused = refusedPaths();
-        if (!refused.isEmpty())
-            sayOnce(saidRefused, accessRefusedText(refused));
         if (stopRequested())
             return {FindResult::Interrupted, {}, QStringLiteral("interrompu")};
         if (wait.waitMs >= 0 && clock.elapsedMs() - start >= wait.waitMs)
-            return timedOut(wait, nodes);
-        sayOnce(saidWaiting, wait.prompt.isEmpty()
-                                 ? message(Status::WaitingForNode) + QStringLiteral("…")
-                                 : wait.prompt);
+            return timedOut(wait, lastSeen);
+        sayWaiting(wait);
         clock.sleepMs(PollIntervalMs);
     }
 }
@@ -147,18 +165,11 @@ std::vector<PluggedNode> NodeFinder::waitForAny(qint64 waitMs)
     }
 }
 
-bool NodeFinder::waitUntilUnplugged(const PluggedNode &node)
+bool NodeFinder::isPlugged(const PluggedNode &node)
 {
-    for (;;) {
-        const std::vector<PluggedNode> nodes = openAll();
-        const bool present = std::any_of(nodes.begin(), nodes.end(),
-                                         [&node](const PluggedNode &other) { return other.sameAs(node); });
-        if (!present)
-            return true;
-        if (stopRequested())
-            return false;
-        clock.sleepMs(PollIntervalMs);
-    }
+    const std::vector<PluggedNode> nodes = openAll();
+    return std::any_of(nodes.begin(), nodes.end(),
+                       [&node](const PluggedNode &other) { return other.sameAs(node); });
 }
 
 void NodeFinder::sayOnce(bool &said, const QString &line)
