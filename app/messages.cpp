@@ -19,12 +19,16 @@ const char *const NoCurtainNumber = "Aucun numéro de rideau";
 const char *const NoCostumeNumber = "Aucun numéro de costume";
 const char *const TooManyCurtains = "Impossible d'ajouter plus de rideau";
 const char *const TooManyCostumes = "Impossible d'ajouter plus de costume";
+const char *const ConfigurationOpened = "Configuration ouverte";
+const char *const ConfigurationSaved = "Configuration enregistrée";
+const char *const FileRefused = "Fichier refusé";
+const char *const SaveFailed = "Enregistrement impossible";
 
 const char *const All[] = {
     WaitingForNode,  ConnectedToNode, SendingNewValues, NoNodeConnected, AccessRefused,
     FactorySettings, FillAllFields,   HostOctetTooLow,  Spi1FreqTooLow,  Spi1FreqTooHigh,
     Spi2FreqTooLow,  Spi2FreqTooHigh, NoCurtainNumber,  NoCostumeNumber, TooManyCurtains,
-    TooManyCostumes,
+    TooManyCostumes, ConfigurationOpened, ConfigurationSaved, FileRefused, SaveFailed,
 };
 const int Count = sizeof All / sizeof All[0];
 } // namespace Status

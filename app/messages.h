@@ -26,6 +26,11 @@ extern const char *const NoCurtainNumber;
 extern const char *const NoCostumeNumber;
 extern const char *const TooManyCurtains;
 extern const char *const TooManyCostumes;
+// Configuration files, in the window (the status bar gives the details).
+extern const char *const ConfigurationOpened;
+extern const char *const ConfigurationSaved;
+extern const char *const FileRefused;
+extern const char *const SaveFailed;
 
 // All of the above, for whoever needs to go through them.
 extern const char *const All[];

@@ -37,6 +37,7 @@ int runMainWindow(QApplication &app)
     rememberFittedFont();
     mainWindow = new MainWindow(nullptr);
     mainWindow->show();
+    mainWindow->openArgumentFile(app.arguments());
     startSearch();
     return app.exec();
 }

@@ -17,7 +17,6 @@
 #include "usb/hidpacing.h"
 
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -285,11 +284,9 @@ int CliApp::save()
     const std::optional<ReadNode> read = readChosenNode(status);
     if (!read)
         return status;
-    // Written whole or not at all: an interrupted save leaves the old file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigFile::toJson(read->configuration)) < 0
-        || !file.commit())
-        return fail(Exit::BadInput, QStringLiteral("%1 : écriture impossible").arg(quoted(path)));
+    const QString failure = ConfigFile::write(path, read->configuration);
+    if (!failure.isEmpty())
+        return fail(Exit::BadInput, failure);
     output.print(QStringLiteral("Configuration de %1 enregistrée dans %2")
                      .arg(node.label(), quoted(path)));
     return Exit::Done;

@@ -13,6 +13,7 @@
 #include <QJsonParseError>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <cmath>
@@ -309,6 +310,14 @@ Parsed read(const QString &path)
     if (!parsed.failure.isEmpty())
         parsed.failure = QStringLiteral("%1 : %2").arg(quoted(path), parsed.failure);
     return parsed;
+}
+
+QString write(const QString &path, const NodeReport &report)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(toJson(report)) >= 0 && file.commit())
+        return {};
+    return QStringLiteral("%1 : écriture impossible (%2)").arg(quoted(path), file.errorString());
 }
 
 } // namespace ConfigFile

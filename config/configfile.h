@@ -29,4 +29,9 @@ Parsed fromJson(const QByteArray &json);
 // Reads and checks a file; a missing or unreadable file is a failure too.
 Parsed read(const QString &path);
 
+// Writes a configuration's file whole or not at all: whatever goes wrong,
+// an existing file stays as it was. Returns what went wrong, in French, or
+// an empty string.
+QString write(const QString &path, const NodeReport &report);
+
 } // namespace ConfigFile

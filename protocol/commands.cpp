@@ -14,6 +14,8 @@
 #include "usb/nodeexchange.h"
 #include "usb/nodeidentity.h"
 
+#include <algorithm>
+
 namespace {
 
 int writeReportBuffer()
@@ -51,16 +53,26 @@ bool MainWindow::validateInputs()
     return reportFailure(configurationFailure(texts));
 }
 
+FieldTexts MainWindow::formTexts() const
+{
+    FieldTexts texts;
+    const ConfigEdits edits = configEdits();
+    for (int slot = 0; slot < Slot::EditCount; ++slot) {
+        const QString text = edits[slot]->text();
+        texts[slot] = Slot::isFrequency(slot) ? withDecimalPoint(text) : text;
+    }
+    texts[Slot::MaxUniverses] = ui->maxUnivers->text();
+    return texts;
+}
+
 void MainWindow::on_bSend_clicked()
 {
     if (!validateInputs())
         return;
-    const ConfigEdits edits = configEdits();
-    for (int slot = 0; slot < Slot::EditCount; ++slot) {
-        const QString text = edits[slot]->text();
-        DisplayFields[slot] = Slot::isFrequency(slot) ? withDecimalPoint(text) : text;
-    }
-    DisplayFields[Slot::MaxUniverses] = ui->maxUnivers->text();
+    reportBuffer = encodingBase();
+    openedFile.clear();
+    const FieldTexts texts = formTexts();
+    std::copy(texts.begin(), texts.begin() + Slot::Count, DisplayFields.begin());
     outputTypeIndex = ui->output->currentIndex();
 
     encodeFields(DisplayFields, outputTypeIndex, reportBuffer);
@@ -70,6 +82,7 @@ void MainWindow::on_bSend_clicked()
 
 void MainWindow::on_bReset_clicked()
 {
+    openedFile.clear();
     statusText = message(Status::FactorySettings);
     reportBuffer = factoryReport(reportBuffer[Report::MaxUniverses]);
     const int written = writeReportBuffer();
@@ -91,6 +104,7 @@ void MainWindow::on_bAddRideau_clicked()
 {
     if (!checkCurtainNumber())
         return;
+    openedFile.clear();
     const long long number = decimalTextToInteger(ui->numRideau->text());
     writeUnit(curtainReport(number, ui->cbRideau->currentIndex(),
                             reportBuffer[Report::MaxUniverses]),
@@ -101,6 +115,7 @@ void MainWindow::on_bAddCostume_clicked()
 {
     if (!checkCostumeNumber())
         return;
+    openedFile.clear();
     const long long number = decimalTextToInteger(ui->numCostume->text());
     writeUnit(costumeReport(number, reportBuffer[Report::MaxUniverses]), ui->numCostume, number);
 }

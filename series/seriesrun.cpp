@@ -55,6 +55,10 @@ void SeriesRun::run()
 
 SeriesRun::Step SeriesRun::poll()
 {
+    // A stop asked between polls ends the run before it looks for a node,
+    // so that no new unit is begun after it.
+    if (phase != Phase::Done && stopping())
+        return finish();
     for (;;) {
         if (const std::optional<Step> step = advance())
             return *step;
@@ -87,7 +91,7 @@ NodeWait SeriesRun::nodeWait() const
 
 std::optional<SeriesRun::Step> SeriesRun::startUnit()
 {
-    if (finished())
+    if (finished() || stopping())
         return finish();
     const QString numberFailure = unitNumberFailure(QString::number(number), plan.kind);
     if (!numberFailure.isEmpty()) {

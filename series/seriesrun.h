@@ -57,6 +57,8 @@ public:
     // The number the next node gets.
     int nextNumber() const { return number; }
     int verifiedCount() const { return static_cast<int>(done.size()); }
+    int failureCount() const { return failures; }
+    int alreadyDoneTotal() const { return alreadyDoneCount; }
     // Every attempt so far, oldest first.
     const std::vector<AttemptRecord> &attempts() const { return history; }
     // "rideau 3", or "Rideau 3" at the start of a line.

@@ -6,6 +6,7 @@
 #include "cli/fieldassignment.h"
 #include "protocol/encoding.h"
 #include "protocol/presets.h"
+#include "badconfigfiles.h"
 #include "clitestsupport.h"
 
 #include <QJsonArray>
@@ -26,25 +27,6 @@ void compareRestored(const NodeReport &restored, const NodeReport &saved)
     expected[Report::MaxUniverses] =
         static_cast<std::uint8_t>(capacityFromByte(saved[Report::MaxUniverses]));
     COMPARE_REPORT(restored, expected);
-}
-
-QJsonObject savedObject()
-{
-    return QJsonDocument::fromJson(ConfigFile::toJson(sampleConfiguration())).object();
-}
-
-QByteArray withValue(const QString &key, const QJsonValue &value)
-{
-    QJsonObject object = savedObject();
-    object[key] = value;
-    return QJsonDocument(object).toJson();
-}
-
-QByteArray without(const QString &key)
-{
-    QJsonObject object = savedObject();
-    object.remove(key);
-    return QJsonDocument(object).toJson();
 }
 
 QString setFailure(const QStringList &arguments, const NodeReport &current)
@@ -105,7 +87,7 @@ void TestCliConfig::fileRoundTrip()
 
 void TestCliConfig::fileNamesEveryField()
 {
-    const QJsonObject object = savedObject();
+    const QJsonObject object = savedSampleObject();
     QCOMPARE(object.value("formatVersion").toInt(), 1);
     QCOMPARE(object.value("address").toString(), QString("192.168.1.50"));
     QCOMPARE(object.value("mask").toString(), QString("255.255.255.0"));
@@ -124,41 +106,8 @@ void TestCliConfig::badFile_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("expected");
 
-    const QString fill = message(Status::FillAllFields);
-    QTest::newRow("cut short") << QByteArray("{\"address\": ") << "JSON mal formé";
-    QTest::newRow("not an object") << QByteArray("[1, 2]") << "objet JSON";
-    QTest::newRow("no version") << without("formatVersion") << "clé « formatVersion » absente";
-    QTest::newRow("later version") << withValue("formatVersion", 2) << "version 2 inconnue";
-    QTest::newRow("unknown key") << withValue("colour", "red") << "clé inconnue « colour »";
-    QTest::newRow("missing mask") << without("mask") << "« mask » : " + fill;
-    QTest::newRow("missing reserved") << without("reserved") << "« reserved » : " + fill;
-    QTest::newRow("address as number") << withValue("address", 12) << "« address » : une chaîne";
-    QTest::newRow("three octets") << withValue("address", "192.168.1") << "quatre nombres";
-    QTest::newRow("octet 256") << withValue("mask", "255.256.0.0")
-                               << "« mask » : « 256 » n'est pas un nombre entier de 0 à 255";
-    QTest::newRow("empty octet") << withValue("broadcast", "2..255.255") << fill;
-    QTest::newRow("host octet 14")
-        << withValue("address", "2.0.0.14") << message(Status::HostOctetTooLow);
-    QTest::newRow("offset 3.5") << withValue("universeOffset", 3.5) << "un nombre entier";
-    QTest::newRow("offset as text") << withValue("universeOffset", "3") << "un nombre entier";
-    QTest::newRow("offset -1") << withValue("universeOffset", -1) << "« -1 »";
-    QTest::newRow("unknown chip") << withValue("output", "WS2811") << "type de sortie connu";
-    QTest::newRow("chip as code") << withValue("output", 2) << "le nom d'un type de sortie";
-    QTest::newRow("clock 13") << withValue("spi1ClockMHz", 13) << message(Status::Spi1FreqTooHigh);
-    QTest::newRow("clock 0.04") << withValue("spi2ClockMHz", 0.04) << message(Status::Spi2FreqTooLow);
-    QTest::newRow("clock 0") << withValue("spi1ClockMHz", 0) << message(Status::Spi1FreqTooLow);
-    QTest::newRow("three decimals") << withValue("spi1ClockMHz", 0.125) << "au plus 2 décimales";
-    QTest::newRow("between steps") << withValue("spi2ClockMHz", 0.07) << "multiple de 0,05";
-    QTest::newRow("clock as text") << withValue("spi1ClockMHz", "0,8") << "un nombre de MHz";
-    QTest::newRow("seven patches")
-        << withValue("spi1Patch", QJsonArray{1, 2, 3, 4, 5, 6, 7}) << "tableau de 8";
-    QTest::newRow("patch 300") << withValue("spi2Patch", QJsonArray{1, 2, 3, 4, 5, 6, 7, 300})
-                               << "« spi2Patch » : « 300 »";
-    QTest::newRow("patch as text")
-        << withValue("spi1Patch", QJsonArray{1, 2, 3, 4, 5, 6, 7, "8"}) << "tableau de 8";
-    QTest::newRow("capacity 12") << withValue("capacity", 12) << "8 ou 16";
-    QTest::newRow("reserved short") << withValue("reserved", "A2 A3") << "30 octets";
-    QTest::newRow("reserved not hex") << withValue("reserved", QString(60, 'Z')) << "30 octets";
+    for (const BadConfigurationFile &file : badConfigurationFiles())
+        QTest::newRow(file.name) << file.json << file.expected;
 }
 
 void TestCliConfig::badFile()

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMap>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -79,6 +80,8 @@ private slots:
     void comboLists_data();
     void comboLists();
     void initialState();
+    void menuEntries_data();
+    void menuEntries();
     void searchTimerRunsSearch();
     void icon();
 };
@@ -224,6 +227,41 @@ void TestWindow::formWidget()
     }
 }
 
+void TestWindow::menuEntries_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<int>("position"); // among the menu's entries, separators included
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QKeySequence>("shortcut");
+
+    QTest::newRow("open") << "menuFile" << 0 << "&Ouvrir une configuration…"
+                          << QKeySequence(QKeySequence::Open);
+    QTest::newRow("save") << "menuFile" << 1 << "&Enregistrer la configuration…"
+                          << QKeySequence(QKeySequence::Save);
+    QTest::newRow("separator") << "menuFile" << 2 << "" << QKeySequence();
+    QTest::newRow("quit") << "menuFile" << 3 << "&Quitter" << QKeySequence("Ctrl+Q");
+    QTest::newRow("series") << "menuSeries" << 0 << "Série &automatique…" << QKeySequence();
+}
+
+// Each entry of the two menus, its text and its shortcut, which works
+// wherever the focus is in the window.
+void TestWindow::menuEntries()
+{
+    QFETCH(QString, menu);
+    QFETCH(int, position);
+    QFETCH(QString, text);
+    QFETCH(QKeySequence, shortcut);
+
+    const auto window = newWindow();
+    const QList<QAction *> entries = child<QMenu>(*window, menu)->actions();
+    QVERIFY(position < entries.size());
+    const QAction *const entry = entries[position];
+    QCOMPARE(entry->isSeparator(), text.isEmpty());
+    QCOMPARE(entry->text(), text);
+    QCOMPARE(entry->shortcut(), shortcut);
+    QCOMPARE(entry->shortcutContext(), Qt::WindowShortcut);
+}
+
 void TestWindow::windowFrame()
 {
     const auto window = newWindow();
@@ -241,7 +279,10 @@ void TestWindow::windowFrame()
     QVERIFY(menuBar);
     QCOMPARE(window->menuWidget(), static_cast<QWidget *>(menuBar));
     QCOMPARE(menuBar->geometry(), QRect(0, 0, 666, 21));
-    QVERIFY(menuBar->actions().isEmpty());
+    QStringList menus;
+    for (const QAction *const action : menuBar->actions())
+        menus << action->text();
+    QCOMPARE(menus, QStringList({"&Fichier", "&Série"}));
 
     auto *const toolBar = child<QToolBar>(*window, "mainToolBar");
     QVERIFY(toolBar);

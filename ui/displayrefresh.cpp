@@ -6,6 +6,8 @@
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QStatusBar>
+
 namespace {
 
 // Chips driven with a clock of their own; any index outside the list
@@ -29,15 +31,25 @@ void MainWindow::updateDisplay()
     if (!dataReady)
         return;
 
+    if (openedFile.isEmpty())
+        fillForm(DisplayFields, outputTypeIndex);
+    else
+        ui->statusBar->showMessage(QStringLiteral("Node lu ; le formulaire garde la configuration "
+                                                  "ouverte « %1 » : « Envoyer » l'y écrit")
+                                       .arg(openedFile));
+    ui->maxUnivers->setText(DisplayFields[Slot::MaxUniverses]);
+    dataReady = false;
+}
+
+void MainWindow::fillForm(const FieldTexts &texts, int chipCode)
+{
     const ConfigEdits edits = configEdits();
     for (int slot = 0; slot < Slot::EditCount; ++slot) {
         // The chip goes in before the clocks, as its change may show them.
         if (slot == Slot::Spi1Freq)
-            ui->output->setCurrentIndex(outputTypeIndex);
-        edits[slot]->setText(DisplayFields[slot]);
+            ui->output->setCurrentIndex(chipCode);
+        edits[slot]->setText(texts[slot]);
     }
-    ui->maxUnivers->setText(DisplayFields[Slot::MaxUniverses]);
-    dataReady = false;
 }
 
 void MainWindow::on_output_currentIndexChanged(int index)

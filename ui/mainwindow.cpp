@@ -8,8 +8,10 @@
 #include "ui/bytevalidator.h"
 #include "ui/formfont.h"
 #include "ui/frequencyvalidator.h"
+#include "ui/serieswindow.h"
 #include "ui_mainwindow.h"
 
+#include <QCloseEvent>
 #include <QTimer>
 
 namespace {
@@ -42,6 +44,8 @@ MainWindow::MainWindow(QWidget *parent)
     // Once every text is in place: the fixed geometry may be too small for
     // the platform's font.
     fitFormFont(ui->centralWidget, laterTexts(*ui));
+    connectMenus();
+    acceptConfigurationDrops();
     statusText = message(Status::WaitingForNode);
 
     // A child of the window: it runs as long as the window exists and goes
@@ -86,4 +90,57 @@ MainWindow::ConfigEdits MainWindow::configEdits() const
 MainWindow::FrequencyWidgets MainWindow::frequencyWidgets() const
 {
     return {ui->spi1freq, ui->lSpi1Freq, ui->spi2freq, ui->lSpi2Freq};
+}
+
+MainWindow::WritingButtons MainWindow::writingButtons() const
+{
+    return {ui->bSend, ui->bAddRideau, ui->bAddCostume, ui->bReset};
+}
+
+void MainWindow::setWritingEnabled(bool enabled)
+{
+    for (QPushButton *const button : writingButtons())
+        button->setEnabled(enabled);
+}
+
+void MainWindow::connectMenus()
+{
+    connect(ui->actionOpen, &QAction::triggered, this, &MainWindow::openConfiguration);
+    connect(ui->actionSave, &QAction::triggered, this, &MainWindow::saveConfiguration);
+    connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
+    connect(ui->actionSeries, &QAction::triggered, this, &MainWindow::showSeriesWindow);
+}
+
+// Files dropped anywhere on the window reach it: the edits, which would
+// take a dropped file's name as text, let drops through.
+void MainWindow::acceptConfigurationDrops()
+{
+    setAcceptDrops(true);
+    for (QLineEdit *const edit : ui->centralWidget->findChildren<QLineEdit *>())
+        edit->setAcceptDrops(false);
+}
+
+void MainWindow::showSeriesWindow()
+{
+    if (!seriesWindow) {
+        seriesWindow = new SeriesWindow(this);
+        connect(seriesWindow, &SeriesWindow::runningChanged, this,
+                [this](bool running) {
+                    // The form shows each node the series writes.
+                    openedFile.clear();
+                    setWritingEnabled(!running);
+                });
+    }
+    seriesWindow->startFrom(ui->numRideau->text(), ui->cbRideau->currentIndex(),
+                            ui->numCostume->text());
+    seriesWindow->show();
+    seriesWindow->raise();
+    seriesWindow->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (seriesWindow)
+        seriesWindow->close();
+    QMainWindow::closeEvent(event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "protocol/decode.h"
 #include "protocol/fieldmap.h"
+#include "protocol/nodereport.h"
 
 #include <QMainWindow>
 
@@ -10,7 +12,9 @@ namespace Ui {
 class MainWindowUi;
 }
 class QLineEdit;
+class QPushButton;
 class QWidget;
+class SeriesWindow;
 
 // The tool's one window. Its slots do all of the work; their bodies live
 // with the part that owns the behaviour: the refresh in ui/, the search in
@@ -22,6 +26,20 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Reads a configuration file into the form, as "Ouvrir" does; nothing
+    // is sent. A bad file leaves the form as it was and says why.
+    void openConfigurationFile(const QString &path);
+    // Opens the file the program's arguments name after its own name
+    // (nodeconfig FILE), if any.
+    void openArgumentFile(const QStringList &arguments);
+
+protected:
+    // A configuration file dropped on the window is opened.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    // Closes the series window too, after the unit it may be writing.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void updateDisplay();
@@ -35,6 +53,7 @@ private slots:
 private:
     using ConfigEdits = std::array<QLineEdit *, Slot::EditCount>;
     using FrequencyWidgets = std::array<QWidget *, 4>;
+    using WritingButtons = std::array<QPushButton *, 4>;
 
     void installValidators();
     bool validateInputs();
@@ -45,6 +64,40 @@ private:
     ConfigEdits configEdits() const;
     // The clock fields and their captions, shown only for clocked chips.
     FrequencyWidgets frequencyWidgets() const;
+    // The buttons that write to the node.
+    WritingButtons writingButtons() const;
+
+    // The form's texts as a send takes them (decimal point), the capacity
+    // label's in its slot.
+    FieldTexts formTexts() const;
+    // Puts field texts and a chip into the edits, the chip first, as its
+    // change may show the clock fields.
+    void fillForm(const FieldTexts &texts, int chipCode);
+
+    void connectMenus();
+    void acceptConfigurationDrops();
+    void saveConfiguration();
+    void openConfiguration();
+    void showSeriesWindow();
+    // While a series runs, it alone writes to the node.
+    void setWritingEnabled(bool enabled);
+    // The report a send or a save encodes the form onto: the one last read
+    // or written, with the reserved bytes of an opened file, as a load
+    // writes them.
+    NodeReport encodingBase() const;
+    // What a save writes: the form encoded onto that base.
+    NodeReport formReport() const;
+    // A file name from the node's address in the form.
+    QString proposedFileName() const;
+    // Says how a file operation went: a short status line, the details
+    // (file name, reason) in the status bar.
+    void reportFileOutcome(const char *status, const QString &details);
 
     Ui::MainWindowUi *ui;
+    SeriesWindow *seriesWindow = nullptr; // made when first asked for
+    // The configuration file the form shows until a command writes to the
+    // node: a node read meanwhile leaves the form as opened, so that it can
+    // be cloned onto a node plugged in after the file was opened.
+    QString openedFile;
+    NodeReport openedReport{}; // its configuration, reserved bytes included
 };

@@ -1,0 +1,33 @@
+#include "ui/filechooser.h"
+
+#include <QFileDialog>
+
+namespace {
+
+FileChooser &installedChooser()
+{
+    static FileChooser chooser;
+    return chooser;
+}
+
+QString fileDialog(QWidget *parent, const FileQuestion &question)
+{
+    return question.purpose == FileQuestion::Purpose::Save
+        ? QFileDialog::getSaveFileName(parent, question.caption, question.proposedPath,
+                                       question.filter)
+        : QFileDialog::getOpenFileName(parent, question.caption, question.proposedPath,
+                                       question.filter);
+}
+
+} // namespace
+
+QString chooseFile(QWidget *parent, const FileQuestion &question)
+{
+    const FileChooser &chooser = installedChooser();
+    return chooser ? chooser(parent, question) : fileDialog(parent, question);
+}
+
+void setFileChooser(FileChooser chooser)
+{
+    installedChooser() = std::move(chooser);
+}
