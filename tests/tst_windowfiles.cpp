@@ -70,9 +70,7 @@ void press(MainWindow &window, const QString &focus, QKeySequence::StandardKey k
 {
     QWidget *const target = window.findChild<QWidget *>(focus);
     target->setFocus();
-    const QKeySequence sequence(key);
-    QTest::keyClick(target, static_cast<Qt::Key>(sequence[0] & ~Qt::KeyboardModifierMask),
-                    Qt::KeyboardModifiers(sequence[0] & Qt::KeyboardModifierMask));
+    QTest::keySequence(target, QKeySequence(key));
 }
 
 QByteArray contentOf(const QString &path)
