@@ -38,17 +38,6 @@ namespace {
 const QString CliErrorPrefix = "nodeconfig-cli: ";
 constexpr qint64 HugeFileSize = 1024 * 1024 + 1;
 
-// The window over a plugged node, once it has read it into the form.
-std::unique_ptr<MainWindow> windowReading(const NodeReport &configuration,
-                                          fakehid::DeviceId &device)
-{
-    device = fakehid::plug(configuration, LargeCapacity, withSerial(L"REF"));
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    QMetaObject::invokeMethod(window.get(), "searchDevice");
-    return window;
-}
-
 // Every text the form shows, the chip and the capacity with them.
 QStringList formState(const MainWindow &window)
 {
@@ -143,6 +132,12 @@ private slots:
 private:
     // Answers the file dialog with `answer` and keeps what it was asked.
     void answerDialog(const QString &path);
+    // Shows the window over a plugged node, once it has read it into the
+    // form; false when the window could not be made active.
+    bool windowReads(const NodeReport &configuration);
+
+    std::unique_ptr<MainWindow> window;
+    fakehid::DeviceId device = fakehid::NoDevice;
 
     QString answer;
     QList<FileQuestion> asked;
@@ -169,8 +164,19 @@ void TestWindowFiles::init()
 
 void TestWindowFiles::cleanup()
 {
+    window.reset();
     setFileChooser({});
     setHidPacing(WindowPacing);
+}
+
+bool TestWindowFiles::windowReads(const NodeReport &configuration)
+{
+    device = fakehid::plug(configuration, LargeCapacity, withSerial(L"REF"));
+    window = std::make_unique<MainWindow>();
+    window->show();
+    QMetaObject::invokeMethod(window.get(), "searchDevice");
+    processRefresh(*window);
+    return QTest::qWaitForWindowActive(window.get());
 }
 
 void TestWindowFiles::answerDialog(const QString &path)
@@ -202,10 +208,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
     QFETCH(QString, focus);
     QFETCH(QString, fileName);
 
-    fakehid::DeviceId reference = fakehid::NoDevice;
-    const std::unique_ptr<MainWindow> window = windowReading(configuration, reference);
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    processRefresh(*window);
+    QVERIFY(windowReads(configuration));
     const QStringList shown = formState(*window);
 
     QTemporaryDir dir;
@@ -228,7 +231,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
     const fakehid::DeviceId other = fakehid::plug(factoryReport(LargeCapacity), LargeCapacity,
                                                   withSerial(L"OTHER"));
     QCOMPARE(runCli({"load", windowFile, "--device", "OTHER"}).status, Exit::Done);
-    NodeReport expected = fakehid::node(reference).configuration();
+    NodeReport expected = fakehid::node(device).configuration();
     QVERIFY(std::equal(expected.begin() + Report::ConfigFirst, expected.end(),
                        fakehid::node(other).configuration().begin() + Report::ConfigFirst));
     setHidPacing(WindowPacing);
@@ -241,7 +244,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
     QCOMPARE(formState(*window), shown);
     QVERIFY2(statusBarText(*window).contains(QFileInfo(windowFile).fileName()),
              qPrintable(statusBarText(*window)));
-    QCOMPARE(writesTo(reference), 0);
+    QCOMPARE(writesTo(device), 0);
 }
 
 void TestWindowFiles::badFileLeavesForm_data()
@@ -266,10 +269,7 @@ void TestWindowFiles::badFileLeavesForm()
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
 
-    fakehid::DeviceId device = fakehid::NoDevice;
-    const std::unique_ptr<MainWindow> window = windowReading(sampleConfiguration(), device);
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    processRefresh(*window);
+    QVERIFY(windowReads(sampleConfiguration()));
     const QStringList shown = formState(*window);
     const NodeReport buffer = reportBuffer;
 
@@ -313,10 +313,7 @@ void TestWindowFiles::checksRefuseSave()
     QFETCH(QString, text);
     QFETCH(QString, expected);
 
-    fakehid::DeviceId device = fakehid::NoDevice;
-    const std::unique_ptr<MainWindow> window = windowReading(sampleConfiguration(), device);
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    processRefresh(*window);
+    QVERIFY(windowReads(sampleConfiguration()));
     window->findChild<QLineEdit *>(field)->setText(text);
 
     QTemporaryDir dir;
@@ -343,10 +340,7 @@ void TestWindowFiles::failedSaveKeepsOldFile()
 {
     QFETCH(QString, obstacle);
 
-    fakehid::DeviceId device = fakehid::NoDevice;
-    const std::unique_ptr<MainWindow> window = windowReading(sampleConfiguration(), device);
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    processRefresh(*window);
+    QVERIFY(windowReads(sampleConfiguration()));
 
     QTemporaryDir dir;
     const QByteArray old = "ancien contenu";
@@ -406,9 +400,7 @@ void TestWindowFiles::droppedOrNamedFile()
     QFETCH(bool, valid);
     QFETCH(QString, status);
 
-    fakehid::DeviceId device = fakehid::NoDevice;
-    const std::unique_ptr<MainWindow> window = windowReading(sampleConfiguration(), device);
-    processRefresh(*window);
+    QVERIFY(windowReads(sampleConfiguration()));
     const QStringList shown = formState(*window);
 
     QTemporaryDir dir;
@@ -440,7 +432,7 @@ void TestWindowFiles::openedFileClonesOntoNextNode()
     const NodeReport reference = curtainReport(5, CurtainSize::FourByTwo, LargeCapacity);
     const QString path = writeFile(dir.filePath("référence.json"), ConfigFile::toJson(reference));
 
-    auto window = std::make_unique<MainWindow>();
+    window = std::make_unique<MainWindow>();
     window->openArgumentFile({"nodeconfig", path});
     const fakehid::DeviceId next = fakehid::plug(sampleConfiguration());
     QMetaObject::invokeMethod(window.get(), "searchDevice");

@@ -160,23 +160,30 @@ void SeriesWindow::stop()
     if (!isRunning())
         return;
     run->stop();
-    poll();
+    // Asked while a poll writes a unit, the stop waits for that poll to end.
+    if (!polling)
+        poll();
 }
 
 void SeriesWindow::poll()
 {
+    polling = true;
     const SeriesRun::Step step = run->poll();
+    polling = false;
     showNewAttempts();
     showCounts();
     if (step == SeriesRun::Step::Done)
         setRunning(false);
 }
 
+SeriesWindow::PlanInputs SeriesWindow::planInputs() const
+{
+    return {ui->kind, ui->firstNumber, ui->logPath, ui->bLog, ui->bStart};
+}
+
 void SeriesWindow::setRunning(bool running)
 {
-    for (QWidget *const input : {static_cast<QWidget *>(ui->kind), static_cast<QWidget *>(ui->firstNumber),
-                                 static_cast<QWidget *>(ui->logPath), static_cast<QWidget *>(ui->bLog),
-                                 static_cast<QWidget *>(ui->bStart)})
+    for (QWidget *const input : planInputs())
         input->setEnabled(!running);
     ui->bStop->setEnabled(running);
     if (running)
@@ -235,7 +242,7 @@ void SeriesWindow::showCounts()
 
 void SeriesWindow::print(const QString &line)
 {
-    ui->notes->setText(line);
+    note(line);
 }
 
 void SeriesWindow::note(const QString &line)

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
 namespace Ui {
@@ -41,7 +42,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // As long as nodeconfig-cli gives a read by default.
     static constexpr int ReadRetryWindowMs = 10000;
+    // What the user sets before a series starts, and only then.
+    using PlanInputs = std::array<QWidget *, 5>;
 
     void print(const QString &line) override;
     void note(const QString &line) override;
@@ -51,6 +55,7 @@ private:
     void poll();
     void chooseLog();
     void showKindNumber();
+    PlanInputs planInputs() const;
     void setRunning(bool running);
     SeriesPlan plan() const;
     bool isCostume() const;
@@ -67,6 +72,7 @@ private:
     std::unique_ptr<SeriesLog> log;
     std::unique_ptr<SeriesRun> run;
     std::size_t shownAttempts = 0;
+    bool polling = false; // a poll is under way, perhaps writing a unit
     QString curtainNumber;
     QString costumeNumber;
 };
