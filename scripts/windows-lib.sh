@@ -36,6 +36,7 @@ WINDOWS_TEST_PACKAGES=(
     "wine64:/usr/lib/wine/wine64"
     "xvfb:/usr/bin/Xvfb"
     "x11-utils:/usr/bin/xwininfo"
+    "xdotool:/usr/bin/xdotool"
     "imagemagick:/usr/bin/convert"
     "tesseract-ocr:/usr/bin/tesseract"
     "tesseract-ocr-fra:/usr/share/tesseract-ocr/5/tessdata/fra.traineddata"

@@ -9,6 +9,8 @@ SMOKE_DIR="$(mktemp -d /tmp/nodeconfig-smoke.XXXXXX)"
 WINDOW_SIZE=666x632
 WINDOW_TITLE=MainWindow
 WINDOW_WAIT_S=60
+SAVE_DIALOG_TITLE="Enregistrer la configuration"
+TYPE_DELAY_MS=50
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconfig'
 INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
 START_MENU_ENTRY="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Configuration du node LED.lnk"
@@ -87,7 +89,44 @@ smoke_demo() {
     expect_window "nodeconfig-demo.exe" "Connecté au node" "168" "255 255 255" "LPD6803" "0,8"
     grep -q "recv 64 bytes:" "$SMOKE_DIR/demo.out" ||
         fail "nodeconfig-demo.exe printed no reply dump on its standard output"
+    smoke_demo_save
     end_wine_programs
+}
+
+# Ctrl+S in the demo's window, its file dialog answered by typing a path with
+# spaces and accents, as a user types it; nodeconfig-cli.exe load then takes
+# the file: with no node under Wine, a file that passes every check leaves
+# the command waiting for a node (status 3) instead of refusing it (status 2).
+smoke_demo_save() {
+    local folder="Sauvegardes d'été" name="nœud démo.json" file dialog status=0 second
+    file="$WINEPREFIX/drive_c/$folder/$name"
+    mkdir -p "$WINEPREFIX/drive_c/$folder"
+    xdotool windowfocus --sync "$(main_window_id)" && xdotool key --clearmodifiers ctrl+s
+    dialog="$(timeout "$WINDOW_WAIT_S" xdotool search --sync --onlyvisible --name "$SAVE_DIALOG_TITLE" | head -n 1)" || true
+    if [ -z "$dialog" ]; then
+        fail "Ctrl+S in nodeconfig-demo.exe opened no \"$SAVE_DIALOG_TITLE\" dialog"
+        return
+    fi
+    # The dialog proposes a name: it is replaced by the whole path.
+    xdotool key --clearmodifiers End shift+Home
+    xdotool type --delay "$TYPE_DELAY_MS" "C:\\$folder\\$name"
+    xdotool key Return
+    for second in $(seq "$WINDOW_WAIT_S"); do
+        [ -s "$file" ] && break
+        sleep 1
+    done
+    if ! grep -q '"address": "192.168.1.50"' "$file" 2>/dev/null; then
+        fail "Ctrl+S in nodeconfig-demo.exe wrote no configuration to C:\\$folder\\$name"
+        return
+    fi
+    wine "$STAGE/nodeconfig-cli.exe" load "C:\\$folder\\$name" --wait 0 >"$SMOKE_DIR/load-saved.out" 2>&1 ||
+        status=$?
+    if [ "$status" -ne 3 ] || ! grep -q "Aucun node connecté" "$SMOKE_DIR/load-saved.out"; then
+        fail "nodeconfig-cli.exe load of the window's file (status $status): $(cat "$SMOKE_DIR/load-saved.out")"
+    else
+        echo "nodeconfig-demo.exe Ctrl+S to C:\\$folder\\$name, taken by nodeconfig-cli.exe load"
+    fi
+    rm -rf "${WINEPREFIX:?}/drive_c/$folder"
 }
 
 smoke_cli() {
