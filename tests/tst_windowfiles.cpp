@@ -287,7 +287,7 @@ void TestWindowFiles::badFileLeavesForm()
     processRefresh(*window);
     QCOMPARE(statusLine(*window), message(Status::FileRefused));
     QVERIFY2(statusBarText(*window).contains(expected), qPrintable(statusBarText(*window)));
-    const CliRun load = runCli({"load", path});
+    const CliRun load = runCli({"load", QDir::toNativeSeparators(path)});
     QCOMPARE(load.status, Exit::BadInput);
     QCOMPARE(CliErrorPrefix + statusBarText(*window), load.lines.noted.join('\n'));
     QCOMPARE(writesTo(device), 0);

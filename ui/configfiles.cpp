@@ -64,11 +64,6 @@ QString draggedConfiguration(const QMimeData *data)
     return configuration ? url.toLocalFile() : QString();
 }
 
-QString shownPath(const QString &path)
-{
-    return quoted(QDir::toNativeSeparators(path));
-}
-
 } // namespace
 
 void MainWindow::reportFileOutcome(const char *status, const QString &details)
@@ -117,13 +112,14 @@ void MainWindow::saveConfiguration()
     const QString chosen = chooseFile(this, question);
     if (chosen.isEmpty())
         return;
-    const QString path = withFileSuffix(chosen);
+    // Named in messages as the user's system writes paths.
+    const QString path = QDir::toNativeSeparators(withFileSuffix(chosen));
     rememberFolder(path);
     const QString failure = ConfigFile::write(path, formReport());
     if (!failure.isEmpty())
         return reportFileOutcome(Status::SaveFailed, failure);
     reportFileOutcome(Status::ConfigurationSaved,
-                      QStringLiteral("Configuration enregistrée dans %1").arg(shownPath(path)));
+                      QStringLiteral("Configuration enregistrée dans %1").arg(quoted(path)));
 }
 
 void MainWindow::openConfiguration()
@@ -139,8 +135,9 @@ void MainWindow::openConfiguration()
     openConfigurationFile(path);
 }
 
-void MainWindow::openConfigurationFile(const QString &path)
+void MainWindow::openConfigurationFile(const QString &chosen)
 {
+    const QString path = QDir::toNativeSeparators(chosen);
     const ConfigFile::Parsed parsed = ConfigFile::read(path);
     if (!parsed.form)
         return reportFileOutcome(Status::FileRefused, parsed.failure);
@@ -152,7 +149,7 @@ void MainWindow::openConfigurationFile(const QString &path)
     decodeFields(openedReport, texts, chipCode);
     fillForm(texts, chipCode);
 
-    QString details = QStringLiteral("Configuration ouverte : %1").arg(shownPath(path));
+    QString details = QStringLiteral("Configuration ouverte : %1").arg(quoted(path));
     const QString shownCapacity = ui->maxUnivers->text();
     if (nodeConnected && shownCapacity != QString::number(parsed.capacity))
         details += QStringLiteral(" (enregistrée d'un node de %1 univers, celui-ci en a %2)")

@@ -29,7 +29,7 @@ public:
 
     // Reads a configuration file into the form, as "Ouvrir" does; nothing
     // is sent. A bad file leaves the form as it was and says why.
-    void openConfigurationFile(const QString &path);
+    void openConfigurationFile(const QString &chosen);
     // Opens the file the program's arguments name after its own name
     // (nodeconfig FILE), if any.
     void openArgumentFile(const QStringList &arguments);
