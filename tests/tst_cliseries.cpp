@@ -258,31 +258,41 @@ void TestCliSeries::nodesTellApartByConfiguration()
 void TestCliSeries::stopEndsWithSummary_data()
 {
     QTest::addColumn<bool>("writeRefused");
+    QTest::addColumn<bool>("stopWithPlugIn"); // the stop comes as the node is plugged in
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("summary");
 
     QTest::newRow("after a verified unit")
-        << false << Exit::Done
+        << false << false << Exit::Done
         << "Fin de la série : 1 configuré(s) et vérifié(s), 0 échec(s), 0 déjà configuré(s) ; "
            "prochain numéro : 6";
     QTest::newRow("after a failed unit")
-        << true << Exit::NodeFailure
+        << true << false << Exit::NodeFailure
         << "Fin de la série : 0 configuré(s) et vérifié(s), 1 échec(s), 0 déjà configuré(s) ; "
+           "prochain numéro : 5";
+    QTest::newRow("before the node just plugged in")
+        << false << true << Exit::Done
+        << "Fin de la série : 0 configuré(s) et vérifié(s), 0 échec(s), 0 déjà configuré(s) ; "
            "prochain numéro : 5";
 }
 
 // Ctrl+C while the series waits for the node to be pulled: the summary,
-// and a status that says whether the last unit failed.
+// and a status that says whether the last unit failed. Ctrl+C while it
+// waits for a node begins no unit, even with a node just plugged in.
 void TestCliSeries::stopEndsWithSummary()
 {
     QFETCH(bool, writeRefused);
+    QFETCH(bool, stopWithPlugIn);
     QFETCH(int, status);
     QFETCH(QString, summary);
 
+    fakehid::DeviceId node = fakehid::NoDevice;
     std::vector<Step> steps = {
-        [writeRefused] {
-            const fakehid::DeviceId node = fakehid::plug(sampleConfiguration());
+        [writeRefused, stopWithPlugIn, &node] {
+            node = fakehid::plug(sampleConfiguration());
             fakehid::setConfigurationWritesRefused(node, writeRefused);
+            if (stopWithPlugIn)
+                requestStop();
         },
     };
     FakeClock clock;
@@ -290,7 +300,11 @@ void TestCliSeries::stopEndsWithSummary()
     const CliRun run = runCli({"series", "costume", "--from", "5"}, clock);
     QCOMPARE(run.status, status);
     QCOMPARE(run.lines.printed.last(), summary);
-    QCOMPARE(run.lines.noted, (QStringList{"Branchez le node du costume 5…", "Débranchez le node…"}));
+    const QStringList notes = stopWithPlugIn
+        ? QStringList{"Branchez le node du costume 5…"}
+        : QStringList{"Branchez le node du costume 5…", "Débranchez le node…"};
+    QCOMPARE(run.lines.noted, notes);
+    QCOMPARE(writesTo(node), stopWithPlugIn || writeRefused ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliSeries)
