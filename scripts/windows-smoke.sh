@@ -10,6 +10,7 @@ WINDOW_SIZE=666x632
 WINDOW_TITLE=MainWindow
 WINDOW_WAIT_S=60
 SAVE_DIALOG_TITLE="Enregistrer la configuration"
+SETTINGS_KEY='HKCU\Software\nodeconfig'
 TYPE_DELAY_MS=50
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconfig'
 INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
@@ -191,6 +192,8 @@ smoke_installer() {
     wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
     wineserver -w
     ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1 || fail "the uninstaller left its registry key"
+    # Kept by the demo's save above: the last folder of configuration files.
+    ! wine reg query "$SETTINGS_KEY" >/dev/null 2>&1 || fail "the uninstaller left the windows' settings"
     after="$(drive_c_files)"
     if [ "$before" != "$after" ]; then
         fail "the uninstaller left files behind: $(diff <(echo "$before") <(echo "$after") | grep '^>' | head -n 5 | tr '\n' ' ')"
