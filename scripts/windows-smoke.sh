@@ -10,8 +10,12 @@ WINDOW_SIZE=666x632
 WINDOW_TITLE=MainWindow
 WINDOW_WAIT_S=60
 SAVE_DIALOG_TITLE="Enregistrer la configuration"
+SAVED_NAME=node-192.168.1.50.json
+DIALOG_SETTLE_S=1
+# The menu bar's words upset the recognition of the form's small digits
+# ("0,8" read "08"): the form's texts are read below it.
+MENU_BAR_HEIGHT=21
 SETTINGS_KEY='HKCU\Software\nodeconfig'
-TYPE_DELAY_MS=50
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconfig'
 INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
 START_MENU_ENTRY="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Configuration du node LED.lnk"
@@ -42,7 +46,8 @@ window_size() {
 window_text() {
     local id=$1 shot="$SMOKE_DIR/window"
     import -window "$id" "$shot.png" 2>/dev/null || return 0
-    convert "$shot.png" -resize 300% -colorspace Gray -level 20%,80% "$shot-large.png"
+    convert "$shot.png" -crop "+0+$MENU_BAR_HEIGHT" +repage -resize 300% -colorspace Gray \
+        -level 20%,80% "$shot-large.png"
     tesseract "$shot-large.png" - -l fra --psm 3 2>/dev/null | tr -s '\n' ' '
 }
 
@@ -94,38 +99,41 @@ smoke_demo() {
     end_wine_programs
 }
 
-# Ctrl+S in the demo's window, its file dialog answered by typing a path with
-# spaces and accents, as a user types it; nodeconfig-cli.exe load then takes
-# the file: with no node under Wine, a file that passes every check leaves
-# the command waiting for a node (status 3) instead of refusing it (status 2).
+# Ctrl+S in the demo's window, whose file dialog starts in the last folder
+# used (here one with spaces and accents, as the window keeps it in the
+# registry) and proposes a name from the node's address: Enter saves there.
+# nodeconfig-cli.exe load then takes the file: with no node under Wine, a
+# file that passes every check leaves the command waiting for a node
+# (status 3) instead of refusing it (status 2). Keys are pressed, not typed:
+# xdotool's typing loses accented letters under Wine.
 smoke_demo_save() {
-    local folder="Sauvegardes d'été" name="nœud démo.json" file dialog status=0 second
-    file="$WINEPREFIX/drive_c/$folder/$name"
+    local folder="Sauvegardes d'été" dialog status=0 second path file
+    path="C:\\$folder\\$SAVED_NAME"
+    file="$WINEPREFIX/drive_c/$folder/$SAVED_NAME"
     mkdir -p "$WINEPREFIX/drive_c/$folder"
+    wine reg add "$SETTINGS_KEY\\nodeconfig\\files" /v lastFolder /t REG_SZ /d "C:\\$folder" /f \
+        >/dev/null 2>&1
     xdotool windowfocus --sync "$(main_window_id)" && xdotool key --clearmodifiers ctrl+s
     dialog="$(timeout "$WINDOW_WAIT_S" xdotool search --sync --onlyvisible --name "$SAVE_DIALOG_TITLE" | head -n 1)" || true
     if [ -z "$dialog" ]; then
         fail "Ctrl+S in nodeconfig-demo.exe opened no \"$SAVE_DIALOG_TITLE\" dialog"
         return
     fi
-    # The dialog proposes a name: it is replaced by the whole path.
-    xdotool key --clearmodifiers End shift+Home
-    xdotool type --delay "$TYPE_DELAY_MS" "C:\\$folder\\$name"
+    sleep "$DIALOG_SETTLE_S"
     xdotool key Return
     for second in $(seq "$WINDOW_WAIT_S"); do
         [ -s "$file" ] && break
         sleep 1
     done
     if ! grep -q '"address": "192.168.1.50"' "$file" 2>/dev/null; then
-        fail "Ctrl+S in nodeconfig-demo.exe wrote no configuration to C:\\$folder\\$name"
+        fail "Ctrl+S in nodeconfig-demo.exe wrote no configuration to $path"
         return
     fi
-    wine "$STAGE/nodeconfig-cli.exe" load "C:\\$folder\\$name" --wait 0 >"$SMOKE_DIR/load-saved.out" 2>&1 ||
-        status=$?
+    wine "$STAGE/nodeconfig-cli.exe" load "$path" --wait 0 >"$SMOKE_DIR/load-saved.out" 2>&1 || status=$?
     if [ "$status" -ne 3 ] || ! grep -q "Aucun node connecté" "$SMOKE_DIR/load-saved.out"; then
         fail "nodeconfig-cli.exe load of the window's file (status $status): $(cat "$SMOKE_DIR/load-saved.out")"
     else
-        echo "nodeconfig-demo.exe Ctrl+S to C:\\$folder\\$name, taken by nodeconfig-cli.exe load"
+        echo "nodeconfig-demo.exe Ctrl+S to $path, taken by nodeconfig-cli.exe load"
     fi
     rm -rf "${WINEPREFIX:?}/drive_c/$folder"
 }
