@@ -61,7 +61,11 @@ void MainWindow::on_bSend_clicked()
         DisplayFields[slot] = Slot::isFrequency(slot) ? withDecimalPoint(text) : text;
     }
     DisplayFields[Slot::MaxUniverses] = ui->maxUnivers->text();
-    outputTypeIndex = ui->output->currentIndex();
+    // A chip code outside the list shows no item (index -1): the node's own
+    // code, as decoded, is then written back, not -1 cut to 0xFF.
+    const int shownChip = ui->output->currentIndex();
+    if (shownChip >= 0)
+        outputTypeIndex = shownChip;
 
     encodeFields(DisplayFields, outputTypeIndex, reportBuffer);
     writeReportBuffer();
