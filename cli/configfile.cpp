@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "cli/configtext.h"
+#include "cli/jsonkeys.h"
 #include "protocol/encoding.h"
 #include "protocol/fieldmap.h"
 #include "protocol/itemnames.h"
@@ -278,6 +279,8 @@ QByteArray toJson(const NodeReport &report)
 
 Parsed fromJson(const QByteArray &json)
 {
+    if (const std::optional<QString> repeated = firstRepeatedKey(json))
+        return refused(QStringLiteral("clé %1 en double").arg(quoted(*repeated)));
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)

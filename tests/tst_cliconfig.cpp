@@ -127,6 +127,12 @@ void TestCliConfig::badFile_data()
     const QString fill = message(Status::FillAllFields);
     QTest::newRow("cut short") << QByteArray("{\"address\": ") << "JSON mal formé";
     QTest::newRow("not an object") << QByteArray("[1, 2]") << "objet JSON";
+    QTest::newRow("key twice") << QByteArray("{\"spi2Patch\": [1], \"spi2Patch\": [2]}")
+                               << "clé « spi2Patch » en double";
+    QTest::newRow("key twice, once escaped")
+        << QByteArray("{\"a\": {\"x\": 1, \"\\u0078\": 2}}") << "clé « x » en double";
+    QTest::newRow("same key in two objects") << QByteArray("[{\"a\": 1}, {\"a\": 2}]")
+                                             << "objet JSON";
     QTest::newRow("no version") << without("formatVersion") << "clé « formatVersion » absente";
     QTest::newRow("later version") << withValue("formatVersion", 2) << "version 2 inconnue";
     QTest::newRow("unknown key") << withValue("colour", "red") << "clé inconnue « colour »";
