@@ -305,10 +305,13 @@ Parsed read(const QString &path)
         return refused(QStringLiteral("%1 : fichier introuvable").arg(quoted(path)));
     if (!file.open(QIODevice::ReadOnly))
         return refused(QStringLiteral("%1 : lecture impossible").arg(quoted(path)));
-    if (file.size() > LargestFile)
+    // Read with a bound: a device or a pipe ("/dev/zero") tells no size
+    // and may never end.
+    const QByteArray content = file.read(LargestFile + 1);
+    if (content.size() > LargestFile)
         return refused(QStringLiteral("%1 : trop grand pour un fichier de configuration")
                            .arg(quoted(path)));
-    Parsed parsed = fromJson(file.readAll());
+    Parsed parsed = fromJson(content);
     if (!parsed.failure.isEmpty())
         parsed.failure = QStringLiteral("%1 : %2").arg(quoted(path), parsed.failure);
     return parsed;
