@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "config/configtext.h"
+#include "config/jsonkeys.h"
 #include "protocol/encoding.h"
 #include "protocol/fieldmap.h"
 #include "protocol/itemnames.h"
@@ -279,6 +280,8 @@ QByteArray toJson(const NodeReport &report)
 
 Parsed fromJson(const QByteArray &json)
 {
+    if (const std::optional<QString> repeated = firstRepeatedKey(json))
+        return refused(QStringLiteral("clé %1 en double").arg(quoted(*repeated)));
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
@@ -303,10 +306,13 @@ Parsed read(const QString &path)
         return refused(QStringLiteral("%1 : fichier introuvable").arg(quoted(path)));
     if (!file.open(QIODevice::ReadOnly))
         return refused(QStringLiteral("%1 : lecture impossible").arg(quoted(path)));
-    if (file.size() > LargestFile)
+    // Read with a bound: a device or a pipe ("/dev/zero") tells no size
+    // and may never end.
+    const QByteArray content = file.read(LargestFile + 1);
+    if (content.size() > LargestFile)
         return refused(QStringLiteral("%1 : trop grand pour un fichier de configuration")
                            .arg(quoted(path)));
-    Parsed parsed = fromJson(file.readAll());
+    Parsed parsed = fromJson(content);
     if (!parsed.failure.isEmpty())
         parsed.failure = QStringLiteral("%1 : %2").arg(quoted(path), parsed.failure);
     return parsed;

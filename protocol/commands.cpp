@@ -65,6 +65,14 @@ FieldTexts MainWindow::formTexts() const
     return texts;
 }
 
+int MainWindow::shownChipCode() const
+{
+    // A chip code outside the list shows no item (index -1): the node's own
+    // code, as decoded, is then written back, not -1 cut to 0xFF.
+    const int shown = ui->output->currentIndex();
+    return shown >= 0 ? shown : outputTypeIndex;
+}
+
 void MainWindow::on_bSend_clicked()
 {
     if (!validateInputs())
@@ -73,7 +81,7 @@ void MainWindow::on_bSend_clicked()
     openedFile.clear();
     const FieldTexts texts = formTexts();
     std::copy(texts.begin(), texts.begin() + Slot::Count, DisplayFields.begin());
-    outputTypeIndex = ui->output->currentIndex();
+    outputTypeIndex = shownChipCode();
 
     encodeFields(DisplayFields, outputTypeIndex, reportBuffer);
     writeReportBuffer();

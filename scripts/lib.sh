@@ -7,6 +7,7 @@
 #   build/ci-qt5     scripts/test and scripts/vm-test: Qt 5, warnings as errors, tests
 #   build/ci-qt6     scripts/test: the same with Qt 6
 #   build/ci-sanitize  scripts/test: Qt 5 with AddressSanitizer and UBSan
+#   build/fuzz       scripts/test and scripts/fuzz: clang, libFuzzer, ASan and UBSan
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="$ROOT/build"
@@ -121,6 +122,84 @@ TEST_PACKAGES=(
     "fonts-cantarell:/usr/share/doc/fonts-cantarell/copyright"
     "fonts-liberation2:/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"
 )
+# The fuzz build: clang, its libFuzzer and sanitizer runtimes, and the
+# symbolizer that names the frames the leak suppressions match.
+FUZZ_PACKAGES=(
+    "clang-16:/usr/bin/clang++-16"
+    "libclang-rt-16-dev:/usr/share/doc/libclang-rt-16-dev/copyright"
+    "llvm-16:/usr/bin/llvm-symbolizer-16"
+)
+FUZZ_BUILD_DIR="$BUILD_DIR/fuzz"
+FUZZ_TARGETS=(configfile commandline nodereply fieldtexts serieslog)
+
+# The fuzz build: the libFuzzer targets on the programs' libraries. The
+# tests are configured (the command-line target uses their support code)
+# but only the targets are built.
+fuzz_build() {
+    CC=clang-16 CXX=clang++-16 configure "$FUZZ_BUILD_DIR" -DNODECONFIG_QT_MAJOR=5 \
+        -DNODECONFIG_WERROR=ON -DNODECONFIG_BUILD_TESTS=ON -DNODECONFIG_BUILD_BENCH=OFF \
+        -DNODECONFIG_SANITIZE=ON -DNODECONFIG_FUZZ=ON
+    cmake --build "$FUZZ_BUILD_DIR" -j "$(build_jobs)" --target "${FUZZ_TARGETS[@]/#/fuzz_}" \
+        >"$FUZZ_BUILD_DIR/build.log" 2>&1 || { cat "$FUZZ_BUILD_DIR/build.log"; return 1; }
+}
+
+# Each target's own libFuzzer options: the longest input it is given (a reply
+# is 64 bytes) and, for the window's reply, no leak check between inputs:
+# Qt's caches grow with what the window shows, so the check would scan the
+# heap after nearly every input (50 inputs a second instead of 700). Its
+# leaks are still checked when the run ends, and by the sanitizer suite.
+fuzz_options() {
+    case $1 in
+        nodereply) echo -max_len=64 -detect_leaks=0 ;;
+        fieldtexts) echo -max_len=256 ;;
+        commandline) echo -max_len=512 ;;
+        *) echo -max_len=4096 ;;
+    esac
+}
+
+# fuzz_target NAME SECONDS: fuzzes one target for that long, on a copy of
+# its corpus (the clone stays clean), and prints its figures. Inputs that
+# broke a property are kept in build/fuzz/findings/NAME. Fails on a finding.
+fuzz_target() {
+    local name=$1 seconds=$2
+    local work="$FUZZ_BUILD_DIR/runs/$name" findings="$FUZZ_BUILD_DIR/findings/$name"
+    rm -rf "$work"
+    mkdir -p "$work/corpus" "$findings"
+    cp "$ROOT/fuzz/corpus/$name/"* "$work/corpus/"
+    local status=0
+    env LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+        ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
+        LSAN_OPTIONS="suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0" \
+        UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        "$FUZZ_BUILD_DIR/fuzz/fuzz_$name" -max_total_time="$seconds" \
+        $(fuzz_options "$name") -dict="$ROOT/fuzz/nodeconfig.dict" \
+        -artifact_prefix="$findings/" -print_final_stats=1 -close_fd_mask=1 \
+        "$work/corpus" >"$work/log" 2>&1 || status=$?
+    local found
+    found=$(find "$findings" -type f | wc -l)
+    local last runs
+    last=$(grep -E '^#[0-9]+' "$work/log" | tail -n 1)
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
+    printf '%-12s runs %10s  coverage %5s edges %6s features  corpus %4s inputs  findings %s\n' \
+        "$name" "${runs:-?}" "$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")" \
+        "$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")" \
+        "$(find "$work/corpus" -type f | wc -l)" "$found"
+    if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
+        grep -E 'nodeconfig fuzz finding|ERROR|SUMMARY' "$work/log" | head -n 5 >&2
+        echo "fuzz_$name: finding kept in ${findings#"$ROOT"/}, log ${work#"$ROOT"/}/log" >&2
+        return 1
+    fi
+}
+
+# fuzz_all SECONDS: every target for that long each; fails if any finds.
+fuzz_all() {
+    local seconds=$1 failed=0 name
+    for name in "${FUZZ_TARGETS[@]}"; do
+        fuzz_target "$name" "$seconds" || failed=1
+    done
+    return "$failed"
+}
+
 # The VM run: QEMU, the guest's busybox, and what unpacks the kernel.
 VM_PACKAGES=(
     "qemu-system-x86:/usr/bin/qemu-system-x86_64"

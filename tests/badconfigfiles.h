@@ -49,6 +49,11 @@ inline std::vector<BadConfigurationFile> badConfigurationFiles()
     return {
         {"cut short", QByteArray("{\"address\": "), "JSON mal formé"},
         {"not an object", QByteArray("[1, 2]"), "objet JSON"},
+        {"key twice", QByteArray("{\"spi2Patch\": [1], \"spi2Patch\": [2]}"),
+         "clé « spi2Patch » en double"},
+        {"key twice, once escaped", QByteArray("{\"a\": {\"x\": 1, \"\\u0078\": 2}}"),
+         "clé « x » en double"},
+        {"same key in two objects", QByteArray("[{\"a\": 1}, {\"a\": 2}]"), "objet JSON"},
         {"no version", without("formatVersion"), "clé « formatVersion » absente"},
         {"later version", withValue("formatVersion", 2), "version 2 inconnue"},
         {"unknown key", withValue("colour", "red"), "clé inconnue « colour »"},

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -304,6 +305,10 @@ void TestCli::badFileWritesNothing_data()
     object["spi1ClockMHz"] = 13;
     QTest::newRow("clock too high") << "high.json" << QJsonDocument(object).toJson()
                                     << message(Status::Spi1FreqTooHigh);
+    // A device without end and without a size, where the system has one.
+    const QString endless = QStringLiteral("/dev/zero");
+    if (QFile::exists(endless))
+        QTest::newRow("endless device") << endless << QByteArray() << "trop grand";
 }
 
 void TestCli::badFileWritesNothing()
@@ -314,7 +319,9 @@ void TestCli::badFileWritesNothing()
 
     fakehid::plug(sampleConfiguration());
     QTemporaryDir dir;
-    const QString path = name.isEmpty() ? dir.filePath("missing.json") : writeFile(dir, name, content);
+    const QString path = name.isEmpty()            ? dir.filePath("missing.json")
+                         : QFileInfo(name).isAbsolute() ? name
+                                                        : writeFile(dir, name, content);
     const CliRun run = runCli({"load", path});
     QCOMPARE(run.status, Exit::BadInput);
     QCOMPARE(run.lines.noted.size(), 1);

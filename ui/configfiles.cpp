@@ -95,7 +95,7 @@ NodeReport MainWindow::encodingBase() const
 NodeReport MainWindow::formReport() const
 {
     NodeReport report = encodingBase();
-    encodeFields(formTexts(), ui->output->currentIndex(), report);
+    encodeFields(formTexts(), shownChipCode(), report);
     report[Report::Command] = cmdWriteConfig;
     return report;
 }

@@ -70,6 +70,7 @@ private:
     // The form's texts as a send takes them (decimal point), the capacity
     // label's in its slot.
     FieldTexts formTexts() const;
+    int shownChipCode() const;
     // Puts field texts and a chip into the edits, the chip first, as its
     // change may show the clock fields.
     void fillForm(const FieldTexts &texts, int chipCode);

@@ -1,0 +1,98 @@
+// The series log: any serial number, address, result or log path text
+// makes a row that a strict CSV reader splits back into the same fields,
+// behind the byte-order mark and the header.
+
+#include "fuzzcheck.h"
+#include "fuzzinput.h"
+
+#include "series/serieslog.h"
+#include "strictcsv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QTemporaryDir *folder = nullptr;
+const QByteArray Utf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+const QChar Separator = QLatin1Char(';');
+constexpr int HeaderFields = 6;
+const QDateTime RowTime = QDateTime::fromString(QStringLiteral("2026-12-08T10:00:00Z"), Qt::ISODate);
+
+// The texts the row takes from the input, and what a spreadsheet would read.
+SeriesRow rowOf(FuzzInput &input)
+{
+    SeriesRow row;
+    row.number = input.takeByte();
+    row.capacity = input.takeByte();
+    row.time = RowTime;
+    QStringList texts = input.takeTexts();
+    while (texts.size() < 3)
+        texts << QString();
+    row.serial = texts[0];
+    row.address = texts[1];
+    // A result names the log's or the configuration's path in its message.
+    row.result = texts.mid(2).join(QLatin1Char('\0'));
+    return row;
+}
+
+QStringList expectedFields(const SeriesRow &row)
+{
+    return {QString::number(row.number),
+            row.address,
+            row.capacity > 0 ? QString::number(row.capacity) : QString(),
+            row.serial,
+            row.time.toString(Qt::ISODate),
+            row.result};
+}
+
+QByteArray writtenLog(const SeriesRow &row)
+{
+    const QString path = folder->filePath(QStringLiteral("series.csv"));
+    QFile::remove(path);
+    {
+        SeriesLog log;
+        fuzzCheck(log.open(path).isEmpty(), "the log opens");
+        log.append(row);
+    }
+    QFile file(path);
+    fuzzCheck(file.open(QIODevice::ReadOnly), "the log reads back");
+    return file.readAll();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication application(*argc, *argv);
+    static QTemporaryDir temporary;
+    folder = &temporary;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    const SeriesRow row = rowOf(input);
+    const QByteArray log = writtenLog(row);
+    fuzzCheck(log.startsWith(Utf8ByteOrderMark), "the log starts with the byte-order mark");
+    // With its length: a text may hold NUL characters.
+    const QByteArray body = log.mid(Utf8ByteOrderMark.size());
+    const QString text = QString::fromUtf8(body.constData(), body.size());
+    const std::optional<std::vector<QStringList>> records = readStrictCsv(text, Separator);
+    fuzzCheck(records.has_value(), "the log is strict CSV", text);
+    fuzzCheck(records->size() == 2 && records->front().size() == HeaderFields,
+              "the log holds the header and the row", text);
+    // The file is UTF-8: a text is what UTF-8 can hold of it.
+    QStringList expected;
+    for (const QString &field : expectedFields(row))
+    {
+        const QByteArray utf8 = field.toUtf8();
+        expected << QString::fromUtf8(utf8.constData(), utf8.size());
+    }
+    fuzzCheck(records->back() == expected, "the row reads back as written",
+              text + QStringLiteral("\nexpected ") + expected.join(QLatin1Char('|')));
+    return 0;
+}
