@@ -147,7 +147,7 @@ smoke_installer() {
     # Where a window keeps its fitted font when the user's font is too wide,
     # which Wine's is not: the uninstaller must take it away too.
     local cache="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/nodeconfig/cache"
-    mkdir -p "$cache" && echo "kept by the window" >"$cache/fitted-font"
+    mkdir -p "$cache" && echo "kept by the window" >"$cache/fitted-font-1.5"
 
     wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
     wineserver -w
