@@ -38,21 +38,37 @@ void rememberFittedFont()
 class Application
 {
 public:
-    Application(int argc, char **argv) : count(argc), arguments(argv, argv + argc + 1)
+    Application(int argc, char **argv)
+        : count(argc), arguments(argv, argv + argc + 1), app(count, arguments.data())
     {
-        app = std::make_unique<QApplication>(count, arguments.data());
     }
 
 private:
     int count;
     std::vector<char *> arguments;
-    std::unique_ptr<QApplication> app;
+    QApplication app;
 };
 
 std::unique_ptr<MainWindow> newMainWindow()
 {
     rememberFittedFont();
     return std::make_unique<MainWindow>(nullptr);
+}
+
+// Scales are chosen as the application object is made: where the window
+// does not fit whole at its screen's, both are made again at one where it
+// does.
+void fitToScreen(std::unique_ptr<Application> &app, std::unique_ptr<MainWindow> &window, int argc,
+                 char **argv)
+{
+    const std::optional<qreal> scale = scaleToFit(*window);
+    if (!scale)
+        return;
+    askScaleForNextStart(*window, *scale);
+    window.reset();
+    app.reset();
+    app = std::make_unique<Application>(argc, argv);
+    window = newMainWindow();
 }
 
 } // namespace
@@ -69,15 +85,7 @@ int runMainWindow(int &argc, char **argv, StartedHook started)
     enableHighDpiScaling();
     auto app = std::make_unique<Application>(argc, argv);
     auto window = newMainWindow();
-    // Scales are chosen as the application object is made: where the window
-    // does not fit at the screen's, it is made again at one where it does.
-    if (const std::optional<qreal> scale = scaleToFit(*window)) {
-        askScaleForNextStart(*window, *scale);
-        window.reset();
-        app.reset();
-        app = std::make_unique<Application>(argc, argv);
-        window = newMainWindow();
-    }
+    fitToScreen(app, window, argc, argv);
     keepOnScreen(*window);
     if (started)
         started();
