@@ -33,6 +33,7 @@ constexpr int ChildTimeoutMs = 60000;
 const QSize WindowSize(666, 632);
 const QSize LargeScreen(3840, 2160);
 const QSize LaptopScreen(1920, 1080);
+const QSize SmallScreen(1366, 768);
 // The DPI of a screen at scale 1, on Windows as on X11.
 constexpr int BaseDpi = 96;
 const QString ScreenConfigFile = QStringLiteral("screens.json");
@@ -131,6 +132,8 @@ void TestScreenScale::windowOpensWhole_data()
         QTest::addRow("own screen at QT_SCALE_FACTOR=%g", scale)
             << QSize() << ScaleSource::UserFactor << scale << 1.0;
     }
+    // A small laptop's screen at its usual 125 %: 790 pixels are too high.
+    QTest::addRow("1366x768 at 1.25") << SmallScreen << ScaleSource::ScreenDpi << 1.25 << 1.0;
     // The user's factor times the screen's own.
     QTest::addRow("1920x1080 at 2 by QT_SCALE_FACTOR=2")
         << LaptopScreen << ScaleSource::UserFactor << 2.0 << 1.5;
