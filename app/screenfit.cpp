@@ -94,9 +94,12 @@ std::optional<qreal> scaleToFit(QWidget &window)
 {
     if (!PlatformsScaledByQt.contains(QGuiApplication::platformName()))
         return std::nullopt;
+    // Its own size, taken before its native window is made: a system may cut
+    // that one down to the screen (Wine does).
+    const QSize size = window.size();
     const QScreen &screen = screenOf(window);
     const qreal systemScale = screen.devicePixelRatio();
-    const ScreenRoom room{window.size(), inPixels(window.windowHandle()->frameMargins(), systemScale),
+    const ScreenRoom room{size, inPixels(window.windowHandle()->frameMargins(), systemScale),
                           inPixels(screen.availableGeometry().size(), systemScale), systemScale};
     const qreal scale = fittingScale(room);
     if (scale >= systemScale)
