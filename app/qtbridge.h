@@ -3,6 +3,13 @@
 // The one place where Qt 5 and Qt 6 differ for this tool's start-up.
 
 // Makes the window scale as a whole on a scaled screen, so that its fixed
-// geometry stays in logical pixels. Qt 6 always does; Qt 5 must be asked
-// before the application object is made.
+// geometry stays in logical pixels, and at the very scale the system asks
+// for: 1.25, 1.5 or 1.75 as they are, not rounded to a whole number. Qt 6
+// always does both; Qt 5 must be asked before the application object is
+// made, and from 5.14 on can keep the scale unrounded.
 void enableHighDpiScaling();
+
+// Whether Qt's offscreen platform, which the tests run on, takes its screens
+// (size, DPI) from a file: "offscreen:configfile=FILE". Qt 5's has one
+// screen of 800 x 800 pixels at 96 DPI.
+bool offscreenScreensConfigurable();

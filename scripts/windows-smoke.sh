@@ -2,8 +2,9 @@
 # the demo's window with the demo node read into its fields, the command-line
 # tool's help and a bad command, then the installer run silently, the
 # installed window waiting for a node, and the uninstaller leaving nothing
-# behind. Sourced by scripts/windows --test, in its Wine prefix, which also
-# ends the display on exit; each check that fails calls fail.
+# behind, and the window at each display scale (windows-scales.sh). Sourced
+# by scripts/windows --test, in its Wine prefix, which also ends the display
+# on exit; each check that fails calls fail.
 
 SMOKE_DIR="$(mktemp -d /tmp/nodeconfig-smoke.XXXXXX)"
 WINDOW_SIZE=666x632
@@ -20,8 +21,17 @@ UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconf
 INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
 START_MENU_ENTRY="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Configuration du node LED.lnk"
 
+# start_display [SIZE]: a virtual display of SIZE (1280x1024) in place of
+# the one before, if any.
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$SMOKE_DIR/display" 2>/dev/null &
+    local size=${1:-1280x1024}
+    if [ -n "${XVFB_PID:-}" ]; then
+        end_wine_programs
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    rm -f "$SMOKE_DIR/display"
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$SMOKE_DIR/display" 2>/dev/null &
     XVFB_PID=$!
     local tries
     for tries in $(seq 50); do
@@ -36,6 +46,18 @@ start_display() {
 # The X window of the tool's main window, once it is shown.
 main_window_id() {
     xwininfo -root -tree 2>/dev/null | awk -v title="\"$WINDOW_TITLE\":" '$2 == title { print $1; exit }'
+}
+
+# The main window's X window once it shows, within WINDOW_WAIT_S seconds;
+# nothing if it does not.
+wait_main_window() {
+    local id="" second
+    for second in $(seq "$WINDOW_WAIT_S"); do
+        id="$(main_window_id)"
+        [ -n "$id" ] && break
+        sleep 1
+    done
+    echo "$id"
 }
 
 window_size() {
@@ -54,13 +76,9 @@ window_text() {
 # expect_window WHAT TEXT...: waits for the main window, checks its size, and
 # waits until every TEXT shows in it.
 expect_window() {
-    local what=$1 id="" text="" size missing second
+    local what=$1 id text="" size missing second
     shift
-    for second in $(seq "$WINDOW_WAIT_S"); do
-        id="$(main_window_id)"
-        [ -n "$id" ] && break
-        sleep 1
-    done
+    id="$(wait_main_window)"
     if [ -z "$id" ]; then
         fail "$what: no window \"$WINDOW_TITLE\" appeared"
         return
@@ -195,7 +213,7 @@ smoke_installer() {
     # Where a window keeps its fitted font when the user's font is too wide,
     # which Wine's is not: the uninstaller must take it away too.
     local cache="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/nodeconfig/cache"
-    mkdir -p "$cache" && echo "kept by the window" >"$cache/fitted-font"
+    mkdir -p "$cache" && echo "kept by the window" >"$cache/fitted-font-1.5"
 
     wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
     wineserver -w
@@ -210,7 +228,10 @@ smoke_installer() {
     fi
 }
 
+. "$ROOT/scripts/windows-scales.sh"
+
 start_display
 smoke_demo
 smoke_cli
 smoke_installer
+smoke_scales

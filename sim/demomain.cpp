@@ -2,11 +2,9 @@
 // library: one node appears about a second after start, so the whole tool
 // can be tried without hardware.
 
-#include "app/qtbridge.h"
 #include "app/startup.h"
 #include "sim/fakehid.h"
 
-#include <QApplication>
 #include <QTimer>
 
 namespace {
@@ -26,12 +24,14 @@ NodeReport demoConfiguration()
             0, static_cast<std::uint8_t>(LargeCapacity)};
 }
 
+void plugNodeLater()
+{
+    QTimer::singleShot(PlugInDelayMs, [] { fakehid::plug(demoConfiguration(), LargeCapacity); });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    enableHighDpiScaling();
-    QApplication app(argc, argv);
-    QTimer::singleShot(PlugInDelayMs, [] { fakehid::plug(demoConfiguration(), LargeCapacity); });
-    return runMainWindow(app);
+    return runMainWindow(argc, argv, plugNodeLater);
 }

@@ -223,6 +223,7 @@ QString ToolModel::readCycle(const Calls &calls, std::size_t &at)
     }
 
     pending = Oracle::decode(report);
+    decodedChip = report[Report::OutputType];
     cleanContents.reset();
     if (request->result == FramedLength && reply->result == Written) {
         cleanContents = nodeContents(entryDevice);
@@ -331,7 +332,10 @@ QString ToolModel::send(const Calls &calls)
                                               "called the library: %2")
                                    .arg(failure, describe(calls.front()));
     }
-    report = Oracle::sendReport(report, shown.edits, shown.chip, shown.capacity);
+    // A chip code the list does not hold shows no item: the decoded code is
+    // written back as it came.
+    decodedChip = shown.chip >= 0 ? shown.chip : decodedChip;
+    report = Oracle::sendReport(report, shown.edits, decodedChip, shown.capacity);
     // The form's texts take the display slots; a decoding still waiting
     // for the refresh now brings these.
     if (pending) {

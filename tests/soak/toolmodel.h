@@ -92,6 +92,7 @@ private:
     fakehid::DeviceId foreign;
 
     NodeReport report{};
+    int decodedChip = 0; // the chip code last decoded or sent
     bool waitingFlag = true;
     bool connectedFlag = false;
     int lastReceived = 0;
