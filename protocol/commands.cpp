@@ -67,10 +67,10 @@ FieldTexts MainWindow::formTexts() const
 
 int MainWindow::shownChipCode() const
 {
-    // A chip code outside the list shows no item (index -1): the node's own
-    // code, as decoded, is then written back, not -1 cut to 0xFF.
+    // A chip code outside the list shows no item (index -1): the code the
+    // form was filled with is then written back, not -1 cut to 0xFF.
     const int shown = ui->output->currentIndex();
-    return shown >= 0 ? shown : outputTypeIndex;
+    return shown >= 0 ? shown : formChipCode;
 }
 
 void MainWindow::on_bSend_clicked()

@@ -43,6 +43,7 @@ void MainWindow::updateDisplay()
 
 void MainWindow::fillForm(const FieldTexts &texts, int chipCode)
 {
+    formChipCode = chipCode;
     const ConfigEdits edits = configEdits();
     for (int slot = 0; slot < Slot::EditCount; ++slot) {
         // The chip goes in before the clocks, as its change may show them.

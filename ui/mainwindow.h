@@ -100,5 +100,6 @@ private:
     // node: a node read meanwhile leaves the form as opened, so that it can
     // be cloned onto a node plugged in after the file was opened.
     QString openedFile;
+    int formChipCode = 0; // the chip code the form last showed, listed or not
     NodeReport openedReport{}; // its configuration, reserved bytes included
 };

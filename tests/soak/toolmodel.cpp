@@ -223,7 +223,7 @@ QString ToolModel::readCycle(const Calls &calls, std::size_t &at)
     }
 
     pending = Oracle::decode(report);
-    decodedChip = report[Report::OutputType];
+    pendingChip = report[Report::OutputType];
     cleanContents.reset();
     if (request->result == FramedLength && reply->result == Written) {
         cleanContents = nodeContents(entryDevice);
@@ -281,6 +281,7 @@ QString ToolModel::refresh()
     shown.edits = pending->edits;
     shown.capacity = pending->capacity;
     shown.chip = pending->chip;
+    formChip = pendingChip;
     QString failure;
     if (cleanContents) {
         const QString diff = screenDiff(*pending, Oracle::decode(*cleanContents));
@@ -332,14 +333,15 @@ QString ToolModel::send(const Calls &calls)
                                               "called the library: %2")
                                    .arg(failure, describe(calls.front()));
     }
-    // A chip code the list does not hold shows no item: the decoded code is
-    // written back as it came.
-    decodedChip = shown.chip >= 0 ? shown.chip : decodedChip;
-    report = Oracle::sendReport(report, shown.edits, decodedChip, shown.capacity);
+    // A chip code the list does not hold shows no item: the code the form
+    // last showed is written back as it came.
+    const int chip = shown.chip >= 0 ? shown.chip : formChip;
+    report = Oracle::sendReport(report, shown.edits, chip, shown.capacity);
     // The form's texts take the display slots; a decoding still waiting
     // for the refresh now brings these.
     if (pending) {
         pending = sentTexts(shown);
+        pendingChip = chip;
         cleanContents.reset();
     }
     std::size_t at = 0;

@@ -92,7 +92,10 @@ private:
     fakehid::DeviceId foreign;
 
     NodeReport report{};
-    int decodedChip = 0; // the chip code last decoded or sent
+    // The chip codes, listed or not, that the next refresh brings and that
+    // the form shows.
+    int pendingChip = 0;
+    int formChip = 0;
     bool waitingFlag = true;
     bool connectedFlag = false;
     int lastReceived = 0;
