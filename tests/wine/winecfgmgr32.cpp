@@ -11,6 +11,7 @@
 #include <initguid.h>
 #include <cfgmgr32.h>
 #include <devpkey.h>
+#include <rpc.h>
 #include <setupapi.h>
 
 #include <cstring>
@@ -72,17 +73,18 @@ std::wstring interfaceList(const GUID &interfaceClass, const wchar_t *deviceId, 
 }
 
 // The interface class named at the end of an interface path ("...#{guid}").
+// rpcrt4, which setupapi loads anyway, reads it: ole32 would bring user32.
 bool classOfPath(const wchar_t *path, GUID &interfaceClass)
 {
     const wchar_t *const start = std::wcsrchr(path, L'{');
     if (start == nullptr)
         return false;
-    std::wstring text(start);
+    std::wstring text(start + 1);
     const size_t end = text.find(L'}');
     if (end == std::wstring::npos)
         return false;
-    text.resize(end + 1);
-    return SUCCEEDED(CLSIDFromString(text.c_str(), &interfaceClass));
+    text.resize(end);
+    return UuidFromStringW(reinterpret_cast<RPC_WSTR>(text.data()), &interfaceClass) == RPC_S_OK;
 }
 
 // The instance ID of the device behind an interface path; empty if none.
