@@ -29,12 +29,16 @@ WINDOWS_PACKAGES=(
     "nsis:/usr/bin/makensis"
     "icoutils:/usr/bin/wrestool"
 )
-# The suite and the smoke run under Wine: a virtual display, screenshots
-# and the text recognition that reads the window's fields back.
-WINDOWS_TEST_PACKAGES=(
+# Wine on a virtual display: also for the VM run's Windows checks.
+WINE_PACKAGES=(
     "wine:/usr/bin/wine"
     "wine64:/usr/lib/wine/wine64"
     "xvfb:/usr/bin/Xvfb"
+)
+# The suite and the smoke run under Wine: screenshots and the text
+# recognition that reads the window's fields back.
+WINDOWS_TEST_PACKAGES=(
+    "${WINE_PACKAGES[@]}"
     "x11-utils:/usr/bin/xwininfo"
     "xdotool:/usr/bin/xdotool"
     "imagemagick:/usr/bin/convert"

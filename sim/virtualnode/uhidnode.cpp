@@ -163,6 +163,10 @@ void UhidNode::handleOutput(const std::uint8_t *data, std::size_t size)
     if (!node.hasAnswer())
         return;
     const NodeReport answer = node.takeAnswer();
+    if (muted) {
+        print("node: muted, no answer\n");
+        return;
+    }
     uhid_event event{};
     event.type = UHID_INPUT2;
     event.u.input2.size = static_cast<std::uint16_t>(answer.size());

@@ -27,6 +27,8 @@ public:
     bool serviceOnce(int timeoutMs);
     // Removes the HID device; the kernel's clients see it unplugged.
     void destroy();
+    // A muted node takes every report and never answers, as a hung node.
+    void setMuted(bool on) { muted = on; }
 
     const std::string &error() const { return lastError; }
 
@@ -45,6 +47,7 @@ private:
     std::FILE *logFile;
     int fd = -1;
     bool created = false;
+    bool muted = false;
     std::string lastError;
 };
 

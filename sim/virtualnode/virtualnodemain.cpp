@@ -45,6 +45,7 @@ struct Options {
     std::string logPath;
     std::string serial;
     int seconds = 0; // 0: until a signal
+    bool muted = false;
 };
 
 void printUsage(std::FILE *out)
@@ -58,6 +59,7 @@ void printUsage(std::FILE *out)
                "  --log FILE         also append every line printed to FILE\n"
                "  --serial TEXT      serial number the device reports (default none)\n"
                "  --seconds N        stop after N seconds\n"
+               "  --mute             take every report but never answer, as a hung node\n"
                "  --help             show this help\n",
                out);
 }
@@ -110,6 +112,10 @@ int parseOptions(int argc, char *argv[], Options &options)
         if (name == "--help" || name == "-h") {
             printUsage(stdout);
             return EXIT_SUCCESS;
+        }
+        if (name == "--mute") {
+            options.muted = true;
+            continue;
         }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "nodeconfig-virtual-node: unknown option or missing value: %s\n",
@@ -191,6 +197,7 @@ int main(int argc, char *argv[])
     int status = EXIT_SUCCESS;
     {
         UhidNode device(node, log);
+        device.setMuted(options.muted);
         if (!device.create(UhidPath, options.serial)) {
             std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
             status = EXIT_FAILURE;
