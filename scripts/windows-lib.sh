@@ -53,13 +53,14 @@ QT_SOURCE_PACKAGE=qtbase-opensource-src
 HIDAPI_SOURCE_PACKAGE=hidapi
 
 # What the tool needs of qtbase, and nothing it does not use: no OpenGL, D-Bus,
-# ICU, SQL, network or tablet events (Debian's source lacks the Wintab header).
+# ICU, SQL, TLS or tablet events (Debian's source lacks the Wintab header).
+# The network module stays: the tool talks UDP to the nodes' lighting network.
 QT_CONFIGURE_OPTIONS=(
     -opensource -confirm-license
     -xplatform win32-g++ -device-option "CROSS_COMPILE=$WIN_TRIPLET-"
     -static -static-runtime -release -optimize-size
     -no-opengl -no-dbus -no-icu -no-fontconfig
-    -no-feature-sql -no-feature-network -no-feature-tabletevent
+    -no-feature-sql -no-openssl -no-feature-tabletevent
     -no-feature-concurrent -no-feature-xml
     -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-harfbuzz -qt-freetype
     -nomake examples -nomake tests
