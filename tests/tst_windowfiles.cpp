@@ -29,6 +29,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 Q_DECLARE_METATYPE(NodeReport)
@@ -141,6 +142,7 @@ private:
 
     QString answer;
     QList<FileQuestion> asked;
+    std::function<void()> whileAsked; // what happens while the dialog is open
 };
 
 void TestWindowFiles::initTestCase()
@@ -153,11 +155,14 @@ void TestWindowFiles::init()
 {
     resetCliState();
     setHidPacing(WindowPacing);
-    QSettings("nodeconfig", "nodeconfig").clear();
+    clearTestSettings();
     asked.clear();
     answer.clear();
+    whileAsked = nullptr;
     setFileChooser([this](QWidget *, const FileQuestion &question) {
         asked << question;
+        if (whileAsked)
+            whileAsked();
         return answer;
     });
 }
@@ -223,6 +228,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
                  .filePath("node-" + fieldText(namedFields().front(), configuration) + ".json"));
     processRefresh(*window);
     QCOMPARE(statusLine(*window), message(Status::ConfigurationSaved));
+    QVERIFY(testSettingsHold(QFileInfo(windowFile).absolutePath()));
 
     const QString cliFile = dir.filePath("cli.json");
     QCOMPARE(runCli({"save", cliFile}).status, Exit::Done);

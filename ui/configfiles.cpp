@@ -31,19 +31,27 @@ const QString FileSuffix = QStringLiteral("json");
 const QString FileFilter = QStringLiteral("Configurations du node (*.json);;Tous les fichiers (*)");
 const QString UnnamedFile = QStringLiteral("node");
 
+// The user's settings, in the default format: the system's own (the
+// registry on Windows) unless the process chose another, as the tests do.
+QSettings userSettings()
+{
+    return QSettings(QSettings::defaultFormat(), QSettings::UserScope, SettingsOrganization,
+                     SettingsApplication);
+}
+
 // The last folder a configuration was opened from or saved to, at first
 // the user's documents.
 QString startFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QSettings settings(SettingsOrganization, SettingsApplication);
+    const QSettings settings = userSettings();
     const QString last = settings.value(LastFolderKey).toString();
     return !last.isEmpty() && QDir(last).exists() ? last : documents;
 }
 
 void rememberFolder(const QString &path)
 {
-    QSettings settings(SettingsOrganization, SettingsApplication);
+    QSettings settings = userSettings();
     settings.setValue(LastFolderKey, QFileInfo(path).absolutePath());
 }
 
