@@ -12,6 +12,7 @@ extern const char *const ConnectedToNode;
 extern const char *const SendingNewValues;
 extern const char *const NoNodeConnected;
 extern const char *const AccessRefused;
+extern const char *const UsbUnavailable;
 // Commands.
 extern const char *const FactorySettings;
 // Checks of the form.
@@ -43,6 +44,10 @@ extern const char *const AccessRefusedFix;
 // The same for a command run from a terminal, which on Linux may also be run
 // as root.
 extern const char *const AccessRefusedCommandFix;
+
+// Why no node can be looked for at all: the HID library (hidapi) did not
+// start. For the console and nodeconfig-cli, after UsbUnavailable.
+extern const char *const HidLibraryFailure;
 
 // A message as the text the widgets and the console take.
 inline QString message(const char *text)

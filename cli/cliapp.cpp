@@ -181,7 +181,8 @@ std::optional<PluggedNode> CliApp::findNode(int &status)
         node = found.node;
         return found.node;
     case FindResult::Several: status = fail(Exit::BadInput, found.failure); break;
-    case FindResult::AccessRefused: status = fail(Exit::NodeFailure, found.failure); break;
+    case FindResult::AccessRefused:
+    case FindResult::NoLibrary: status = fail(Exit::NodeFailure, found.failure); break;
     case FindResult::NoNode:
     case FindResult::Interrupted: status = fail(Exit::NoNode, found.failure); break;
     }
@@ -245,6 +246,8 @@ int CliApp::rewriteNode(const QString &what, Build build)
 int CliApp::list()
 {
     const std::vector<PluggedNode> nodes = finder.waitForAny(waitMs);
+    if (finder.libraryFailed())
+        return fail(Exit::NodeFailure, libraryFailureText());
     const QStringList refused = finder.refusedPaths();
     for (const PluggedNode &plugged : nodes) {
         NodeLink link(plugged.device, clock, waitMs);

@@ -51,8 +51,8 @@ horloges de 0,05 à 12,75 MHz par pas de 0,05 (virgule ou point décimal).
 
 Codes de sortie :
   0  fait, et le node tient ce qui a été écrit (relu et comparé)
-  1  erreur du node (accès refusé, écriture refusée, pas de réponse) ou
-     vérification échouée
+  1  erreur du node (accès refusé, écriture refusée, pas de réponse),
+     vérification échouée, ou USB indisponible (hidapi ne démarre pas)
   2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
   3  aucun node branché pendant l'attente (--wait)
 )";

@@ -81,6 +81,7 @@ void resetToolState()
     outputTypeIndex = 0;
     DisplayFields = FieldTexts{};
     refusedNodePaths.clear();
+    hidFailureNamed = false;
 }
 
 NodeReport reportWith(std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes)
