@@ -55,10 +55,13 @@ void rememberFolder(const QString &path)
     settings.setValue(LastFolderKey, QFileInfo(path).absolutePath());
 }
 
-// A save dialog that adds no suffix of its own still gives a .json file.
+// A saved configuration always ends in .json, which Ouvrir's filter shows:
+// a name typed without it gets it, even when dots make another suffix of
+// its end ("node-10.0.0.2").
 QString withFileSuffix(const QString &path)
 {
-    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + FileSuffix : path;
+    const bool hasSuffix = QFileInfo(path).suffix().compare(FileSuffix, Qt::CaseInsensitive) == 0;
+    return hasSuffix ? path : path + QLatin1Char('.') + FileSuffix;
 }
 
 // The one local .json file a drag carries, or an empty string.
@@ -110,8 +113,12 @@ NodeReport MainWindow::formReport() const
 
 void MainWindow::saveConfiguration()
 {
+    // The form is checked and encoded before the dialog: the refresh and
+    // the search go on while it is open, and may fill the form with
+    // another node's values meanwhile.
     if (!validateInputs())
         return;
+    const NodeReport checked = formReport();
     FileQuestion question;
     question.purpose = FileQuestion::Purpose::Save;
     question.caption = QStringLiteral("Enregistrer la configuration");
@@ -123,7 +130,7 @@ void MainWindow::saveConfiguration()
     // Named in messages as the user's system writes paths.
     const QString path = QDir::toNativeSeparators(withFileSuffix(chosen));
     rememberFolder(path);
-    const QString failure = ConfigFile::write(path, formReport());
+    const QString failure = ConfigFile::write(path, checked);
     if (!failure.isEmpty())
         return reportFileOutcome(Status::SaveFailed, failure);
     reportFileOutcome(Status::ConfigurationSaved,
@@ -152,6 +159,7 @@ void MainWindow::openConfigurationFile(const QString &chosen)
 
     openedReport = parsed.form->report();
     openedFile = QFileInfo(path).fileName();
+    awaitingReadBack = false;
     FieldTexts texts;
     int chipCode = 0;
     decodeFields(openedReport, texts, chipCode);

@@ -84,6 +84,7 @@ void MainWindow::searchDevice()
             statusText = message(Status::UsbUnavailable);
         else if (!refusedNodePaths.isEmpty())
             statusText = message(Status::AccessRefused);
+        settleOpenedFile(opened > 0 && lastReceiveLength == static_cast<int>(Report::Size));
     }
     if (nodeConnected && openNode() == 0) {
         nodeConnected = false;
