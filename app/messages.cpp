@@ -38,6 +38,11 @@ const char *const HidLibraryFailure =
     "la bibliothèque hidapi n'a pas pu démarrer, aucun node ne peut être cherché ; "
     "vérifiez l'installation de nodeconfig et de hidapi";
 
+QString quoted(const QString &text)
+{
+    return QStringLiteral("« %1 »").arg(text);
+}
+
 #if defined(Q_OS_LINUX)
 #define ACCESS_REFUSED_FIX                                                                   \
     "installez la règle udev de nodeconfig (70-nodeconfig.rules, voir le README), "          \

@@ -54,3 +54,6 @@ inline QString message(const char *text)
 {
     return QString::fromUtf8(text);
 }
+
+// A name or value inside a message, between French quotation marks.
+QString quoted(const QString &text);

@@ -21,6 +21,3 @@ QString addressText(const NodeReport &report);
 // The fields (bytes 1..32) where a read-back differs from what was written,
 // as "Caption : écrit X, relu Y".
 QStringList differenceLines(const NodeReport &written, const NodeReport &readBack);
-
-// A name or value inside a message, between French quotation marks.
-QString quoted(const QString &text);

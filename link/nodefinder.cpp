@@ -1,7 +1,6 @@
 #include "link/nodefinder.h"
 
 #include "app/messages.h"
-#include "config/configtext.h"
 #include "link/stoprequest.h"
 #include "usb/hidtransport.h"
 #include "usb/nodeidentity.h"

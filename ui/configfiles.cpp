@@ -3,9 +3,9 @@
 // form. Nothing here talks to the node: an opened configuration is written
 // only by "Envoyer", as any edit.
 
+#include "app/messages.h"
 #include "app/sharedstate.h"
 #include "config/configfile.h"
-#include "config/configtext.h"
 #include "protocol/encoding.h"
 #include "ui/filechooser.h"
 #include "ui/mainwindow.h"
