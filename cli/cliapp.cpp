@@ -403,5 +403,8 @@ int CliApp::series()
     }
     SeriesRun run(plan, finder, clock, output, log);
     run.run();
+    // A series ends at once when no node can be looked for.
+    if (finder.libraryFailed())
+        return fail(Exit::NodeFailure, libraryFailureText());
     return run.endedOnFailure() ? Exit::NodeFailure : Exit::Done;
 }

@@ -179,6 +179,8 @@ void TestCli::noUsableNode_data()
         << "no library" << QStringList{"list"} << Exit::NodeFailure << noLibrary << false;
     QTest::newRow("show, no library")
         << "no library" << QStringList{"show"} << Exit::NodeFailure << noLibrary << false;
+    QTest::newRow("series, no library") << "no library" << QStringList{"series", "costume", "--from", "1"}
+                                        << Exit::NodeFailure << noLibrary << false;
 }
 
 void TestCli::noUsableNode()
