@@ -157,6 +157,7 @@ void SeriesWindow::chooseLog()
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
             .filePath(ProposedLogName);
     question.filter = LogFilter;
+    question.appends = true;
     const QString path = chooseFile(this, question);
     if (!path.isEmpty())
         ui->logPath->setText(QDir::toNativeSeparators(path));
