@@ -329,17 +329,10 @@ void SeriesRun::otherUnit(const HeldUnit &held, const NodeReport &current)
                                 "numéro reste %3")
                      .arg(unitNode.label(), SeriesResult::otherUnit(heldName, address))
                      .arg(number));
-    SeriesRow row;
-    row.number = held.number;
-    row.address = address;
-    row.capacity = capacityFromByte(current[Report::MaxUniverses]);
-    row.serial = unitNode.serial;
-    row.time = clock.wallTime();
-    row.result = SeriesResult::otherUnit(heldName, address);
+    SeriesRow row = rowOf(held.number, address, current, SeriesResult::otherUnit(heldName, address));
     row.kind = held.kind;
     row.size = held.size;
-    log.append(row);
-    history.push_back({row, Attempt::OtherUnit});
+    keep(row, Attempt::OtherUnit);
 }
 
 void SeriesRun::failed(const QString &reason, const std::optional<NodeReport> &current)
@@ -383,20 +376,32 @@ NodeReport SeriesRun::preset(const NodeReport &current) const
 
 // The row gives the unit's address and the node's capacity; a node that
 // could not be read leaves the capacity empty.
-void SeriesRun::record(int unit, const std::optional<NodeReport> &current, const QString &result,
-                       Attempt attempt)
+SeriesRow SeriesRun::rowOf(int unit, const QString &address,
+                           const std::optional<NodeReport> &current, const QString &result) const
 {
-    const NodeReport unitConfig = preset(current.value_or(NodeReport{}));
     SeriesRow row;
     row.number = unit;
-    row.address = attempt == Attempt::AlreadyDone && current ? addressText(*current)
-                                                             : addressText(unitConfig);
+    row.address = address;
     row.capacity = current ? capacityFromByte((*current)[Report::MaxUniverses]) : 0;
     row.serial = unitNode.serial;
     row.time = clock.wallTime();
     row.result = result;
     row.kind = plan.kind;
     row.size = plan.kind == UnitKind::Curtain ? plan.size : 0;
+    return row;
+}
+
+void SeriesRun::record(int unit, const std::optional<NodeReport> &current, const QString &result,
+                       Attempt attempt)
+{
+    const QString address = attempt == Attempt::AlreadyDone && current
+                                ? addressText(*current)
+                                : addressText(preset(current.value_or(NodeReport{})));
+    keep(rowOf(unit, address, current, result), attempt);
+}
+
+void SeriesRun::keep(const SeriesRow &row, Attempt attempt)
+{
     log.append(row);
     history.push_back({row, attempt});
 }

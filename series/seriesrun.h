@@ -143,8 +143,12 @@ private:
     // Says so when the node reports the serial number of an earlier unit.
     void noteSharedSerial(const PluggedNode &node);
     NodeReport preset(const NodeReport &current) const;
+    SeriesRow rowOf(int unit, const QString &address, const std::optional<NodeReport> &current,
+                    const QString &result) const;
     void record(int unit, const std::optional<NodeReport> &seen, const QString &result,
                 Attempt attempt);
+    // Appends the row to the log and the attempts.
+    void keep(const SeriesRow &row, Attempt attempt);
     bool finished() const;
     void printSummary();
 
