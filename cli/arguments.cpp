@@ -8,6 +8,7 @@ const QString Size = QStringLiteral("--size");
 const QString From = QStringLiteral("--from");
 const QString Count = QStringLiteral("--count");
 const QString Log = QStringLiteral("--log");
+const QString ReuseNumber = QStringLiteral("--reuse-number");
 const QString Help = QStringLiteral("--help");
 } // namespace Option
 
@@ -25,7 +26,7 @@ struct OptionSpec {
 const OptionSpec optionSpecs[] = {
     {Option::Device, true}, {Option::Wait, true},  {Option::Json, false},
     {Option::Size, true},   {Option::From, true},  {Option::Count, true},
-    {Option::Log, true},    {Option::Help, false},
+    {Option::Log, true},    {Option::ReuseNumber, false}, {Option::Help, false},
 };
 
 const OptionSpec *findOption(const QString &name)

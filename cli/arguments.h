@@ -30,6 +30,7 @@ extern const QString Size;
 extern const QString From;
 extern const QString Count;
 extern const QString Log;
+extern const QString ReuseNumber;
 extern const QString Help;
 } // namespace Option
 

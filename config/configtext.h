@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/messages.h" // quoted(), for the messages these texts go into
 #include "config/fieldtable.h"
 #include "protocol/nodereport.h"
 

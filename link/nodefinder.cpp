@@ -46,11 +46,11 @@ bool isNamed(const PluggedNode &node, const QString &wanted)
 
 } // namespace
 
-QString accessRefusedText(const QStringList &paths)
+QString accessRefusedText(const QStringList &paths, const QString &fix)
 {
     return QStringLiteral("%1 : %2 ; %3")
         .arg(message(Status::AccessRefused), paths.join(QStringLiteral(", ")),
-             message(AccessRefusedCommandFix));
+             fix.isEmpty() ? message(AccessRefusedCommandFix) : fix);
 }
 
 QString libraryFailureText()
@@ -136,7 +136,7 @@ std::optional<FindOutcome> NodeFinder::lookOnce(const NodeWait &wait)
         return decided;
     const QStringList refused = refusedPaths();
     if (!refused.isEmpty())
-        sayOnce(saidRefused, accessRefusedText(refused));
+        sayOnce(saidRefused, accessRefusedText(refused, refusedFix));
     lastSeen = nodes;
     return std::nullopt;
 }

@@ -130,8 +130,16 @@ cache_folder() {
 # build, unpacks PACKAGE's source and runs BUILDER PREFIX in it, logging to
 # PREFIX.log.
 build_into_cache() {
-    local package=$1 prefix=$2 builder=$3
+    local package=$1 prefix=$2 builder=$3 lock
     [ -f "$prefix/.complete" ] && return 0
+    # Two runs on one machine share the cache: the second waits for the
+    # first's build instead of removing its source under it.
+    exec {lock}>"$prefix.lock"
+    flock "$lock"
+    if [ -f "$prefix/.complete" ]; then
+        exec {lock}>&-
+        return 0
+    fi
     echo "nodeconfig: building static $package for Windows into $prefix"
     local src="$WIN_CACHE/$package-src" log="$prefix.log"
     unpack_source "$package" "$src"
@@ -139,10 +147,12 @@ build_into_cache() {
     if ! (cd "$src" && "$builder" "$prefix") >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "nodeconfig: the build of $package failed; its log is $log" >&2
+        exec {lock}>&-
         return 1
     fi
     rm -rf "$src"
     touch "$prefix/.complete"
+    exec {lock}>&-
 }
 
 make_hidapi() {

@@ -43,21 +43,48 @@ start_display() {
     end_wine_programs
 }
 
-# The X window of the tool's main window, once it is shown.
-main_window_id() {
-    xwininfo -root -tree 2>/dev/null | awk -v title="\"$WINDOW_TITLE\":" '$2 == title { print $1; exit }'
+# The program may make its window twice: where the window does not fit
+# its screen, the first one, made but never shown, is dropped for one at a
+# scale that fits. The window measured is the one shown (mapped and
+# viewable) that keeps its place and size over WINDOW_STEADY_POLLS polls in
+# a row, WINDOW_POLL_S seconds apart.
+WINDOW_POLL_S=0.5
+WINDOW_STEADY_POLLS=3
+
+# "ID X Y WIDTH HEIGHT" of the first X window titled WINDOW_TITLE that is
+# shown; nothing if none is.
+shown_main_window() {
+    local id
+    for id in $(xwininfo -root -tree 2>/dev/null | awk -v title="\"$WINDOW_TITLE\":" '$2 == title { print $1 }'); do
+        xwininfo -id "$id" 2>/dev/null | awk -v id="$id" '
+            /Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+            /^  Width:/ { w = $2 } /^  Height:/ { h = $2 } /Map State: IsViewable/ { shown = 1 }
+            END { if (shown) print id, x, y, w, h }' | grep . && return 0
+    done
+    return 0
 }
 
-# The main window's X window once it shows, within WINDOW_WAIT_S seconds;
-# nothing if it does not.
+# The main window's X window once it is shown and steady, within
+# WINDOW_WAIT_S seconds; nothing if it is not.
 wait_main_window() {
-    local id="" second
-    for second in $(seq "$WINDOW_WAIT_S"); do
-        id="$(main_window_id)"
-        [ -n "$id" ] && break
-        sleep 1
+    local state last="" polls=0 deadline=$((SECONDS + WINDOW_WAIT_S))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        state="$(shown_main_window)"
+        if [ -z "$state" ]; then
+            polls=0
+        elif [ "$state" = "$last" ]; then
+            polls=$((polls + 1))
+        else
+            polls=1
+        fi
+        if [ "$polls" -ge "$WINDOW_STEADY_POLLS" ]; then
+            echo "${state%% *}"
+            return 0
+        fi
+        last=$state
+        sleep "$WINDOW_POLL_S"
     done
-    echo "$id"
+    return 0
 }
 
 window_size() {
@@ -131,7 +158,7 @@ smoke_demo_save() {
     mkdir -p "$WINEPREFIX/drive_c/$folder"
     wine reg add "$SETTINGS_KEY\\nodeconfig\\files" /v lastFolder /t REG_SZ /d "C:\\$folder" /f \
         >/dev/null 2>&1
-    xdotool windowfocus --sync "$(main_window_id)" && xdotool key --clearmodifiers ctrl+s
+    xdotool windowfocus --sync "$(wait_main_window)" && xdotool key --clearmodifiers ctrl+s
     dialog="$(timeout "$WINDOW_WAIT_S" xdotool search --sync --onlyvisible --name "$SAVE_DIALOG_TITLE" | head -n 1)" || true
     if [ -z "$dialog" ]; then
         fail "Ctrl+S in nodeconfig-demo.exe opened no \"$SAVE_DIALOG_TITLE\" dialog"

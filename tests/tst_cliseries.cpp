@@ -5,6 +5,7 @@
 #include "clitestsupport.h"
 #include "protocol/presets.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -86,6 +87,10 @@ private slots:
     void nodesTellApartByConfiguration();
     void stopEndsWithSummary_data();
     void stopEndsWithSummary();
+    void logNotASeriesLog_data();
+    void logNotASeriesLog();
+    void logIsTheMemory_data();
+    void logIsTheMemory();
 };
 
 // Four curtains: a replugged unit with a serial number and one without are
@@ -174,13 +179,13 @@ void TestCliSeries::seriesOnABench()
 
     const QStringList rows = csvRows(logPath);
     QCOMPARE(rows.size(), 9);
-    QCOMPARE(rows[0], QString("numéro;adresse;capacité;série;heure;résultat"));
+    QCOMPARE(rows[0], QString("numéro;adresse;capacité;série;heure;résultat;unité"));
     QVERIFY2(rows[1].startsWith("1;2.0.0.15;16;A1;2024-05-01T14:00:"), qPrintable(rows[1]));
-    QVERIFY(rows[1].endsWith(";vérifié"));
+    QVERIFY(rows[1].endsWith(";vérifié;rideau 4X2"));
     QVERIFY(rows[2].startsWith("1;2.0.0.15;16;A1;"));
-    QVERIFY(rows[2].endsWith(";déjà configuré"));
+    QVERIFY(rows[2].endsWith(";déjà configuré;rideau 4X2"));
     QVERIFY(rows[3].startsWith("2;2.0.0.16;16;B2;"));
-    QVERIFY(rows[3].endsWith(";échec : écriture refusée par le node"));
+    QVERIFY(rows[3].endsWith(";échec : écriture refusée par le node;rideau 4X2"));
     QVERIFY(rows[5].startsWith("3;2.0.0.17;16;;"));
     // The differences are listed with semicolons: the field is quoted.
     QVERIFY2(rows[5].contains(";\"échec : relecture différente (IP : écrit 2.0.0.17, relu"),
@@ -305,6 +310,157 @@ void TestCliSeries::stopEndsWithSummary()
         : QStringList{"Branchez le node du costume 5…", "Débranchez le node…"};
     QCOMPARE(run.lines.noted, notes);
     QCOMPARE(writesTo(node), stopWithPlugIn || writeRefused ? 0 : 1);
+}
+
+void TestCliSeries::logNotASeriesLog_data()
+{
+    QTest::addColumn<QByteArray>("content"); // "folder": a folder of that name
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a folder") << QByteArray("folder") << "est un dossier, pas un journal de série";
+    QTest::newRow("another header")
+        << QByteArray("\xEF\xBB\xBFnom;adresse\n1;2.0.0.15\n") << "(en-tête « nom;adresse »)";
+    QTest::newRow("not CSV: an open quote")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat\n1;\"2.0.0.15\n")
+        << "(pas un fichier CSV complet)";
+    QTest::newRow("no final line end: the next row would join it")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat\n1;2.0.0.15;16;;;vérifié")
+        << "(pas un fichier CSV complet)";
+    QTest::newRow("not text") << QByteArray("\x89PNG\r\n\x1a\n\xff\xfe") << "(pas du texte UTF-8)";
+    QTest::newRow("a number that is none")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat;unité\n"
+                      "1;2.0.0.15;16;;;vérifié;costume\ndeux;2.0.0.16;16;;;vérifié;costume\n")
+        << "(ligne 3 : numéro « deux » illisible)";
+    QTest::newRow("an unknown unit")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat;unité\n"
+                      "1;2.0.0.15;16;;;vérifié;guirlande\n")
+        << "(ligne 2 : unité « guirlande » inconnue)";
+}
+
+// A log that is not a series log is refused before any node is looked for,
+// and left as it was.
+void TestCliSeries::logNotASeriesLog()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("journal.csv");
+    if (content == "folder") {
+        QVERIFY(QDir().mkdir(logPath));
+    } else {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const fakehid::DeviceId node = fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli({"series", "costume", "--from", "1", "--log", logPath});
+    QCOMPARE(run.status, Exit::BadInput);
+    QCOMPARE(run.lines.noted.size(), 1);
+    QVERIFY2(run.lines.noted.first().startsWith("nodeconfig-cli: --log : « " + logPath + " » "),
+             qPrintable(run.lines.noted.first()));
+    QVERIFY2(run.lines.noted.first().endsWith(reason), qPrintable(run.lines.noted.first()));
+    QCOMPARE(writesTo(node), 0);
+    if (content != "folder") {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    }
+}
+
+namespace {
+
+const QByteArray LogHeader = "\xEF\xBB\xBFnuméro;adresse;capacité;série;heure;résultat;unité\n";
+const QByteArray OldLogHeader = "\xEF\xBB\xBFnuméro;adresse;capacité;série;heure;résultat\n";
+const QByteArray LoggedOneToThree = "1;2.0.0.15;16;A1;2024-04-30T10:00:00;vérifié;rideau 2X1\n"
+                                    "2;2.0.0.16;16;A2;2024-04-30T10:01:00;vérifié;costume\n"
+                                    "3;2.0.0.17;16;A3;2024-04-30T10:02:00;vérifié;rideau 2X1\n";
+
+} // namespace
+
+void TestCliSeries::logIsTheMemory_data()
+{
+    QTest::addColumn<QByteArray>("log");      // empty: no --log
+    QTest::addColumn<QStringList>("options"); // after "series curtain"
+    QTest::addColumn<int>("costume");         // the plugged node holds this costume; 0: not a unit
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");        // printed or noted, from its start
+    QTest::addColumn<int>("unit");            // the curtain the node holds after; 0: not written
+
+    QTest::newRow("a log holding 1 to 3 goes on at 4")
+        << LogHeader + LoggedOneToThree << QStringList{"--count", "1"} << 0 << Exit::Done
+        << "Rideau 4 : 2.0.0.18, 16 univers" << 4;
+    QTest::newRow("a log written before the unit column")
+        << OldLogHeader + "1;2.0.0.15;16;;2024-04-30T10:00:00;vérifié\n"
+                          "2;2.0.0.16;16;;2024-04-30T10:01:00;échec : écriture refusée par le node\n"
+        << QStringList{"--count", "1"} << 0 << Exit::Done << "Rideau 2 : 2.0.0.16, 16 univers" << 2;
+    QTest::newRow("a first number the log holds is refused")
+        << LogHeader + LoggedOneToThree << QStringList{"--from", "2"} << 0 << Exit::BadInput
+        << "nodeconfig-cli: --from 2 : le journal « %1 » tient déjà le numéro 2 (2.0.0.16) vérifié, "
+           "ligne 3 ; --reuse-number le redonne quand même"
+        << 0;
+    QTest::newRow("--reuse-number gives it again")
+        << LogHeader + LoggedOneToThree << QStringList{"--from", "2", "--reuse-number", "--count", "1"}
+        << 0 << Exit::Done << "Rideau 2 : 2.0.0.16, 16 univers" << 2;
+    QTest::newRow("a series stops before a number the log holds")
+        << LogHeader + LoggedOneToThree.mid(LoggedOneToThree.indexOf("2;")) << QStringList{"--from", "1"}
+        << 0 << Exit::Done
+        << "Le journal « %1 » tient déjà le rideau 2 (2.0.0.16), vérifié le 30/04/2024 10:01:00, "
+           "ligne 2 : la série s'arrête"
+        << 1;
+    QTest::newRow("a node holding another unit's preset")
+        << QByteArray() << QStringList{"--from", "5"} << 7 << Exit::Done
+        << "Node fakehid:0 (sans numéro de série) : déjà costume 7 (2.0.0.21) : pas réécrit ; "
+           "débranchez-le, ou renumérotez-le à la main : le numéro reste 5"
+        << 0;
+    QTest::newRow("no --from and nothing logged")
+        << QByteArray() << QStringList{} << 0 << Exit::BadInput
+        << "nodeconfig-cli: series : --from N est attendu" << 0;
+}
+
+// What the log holds decides the series' numbers; a node holding any unit's
+// preset is named, not rewritten.
+void TestCliSeries::logIsTheMemory()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, options);
+    QFETCH(int, costume);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    QFETCH(int, unit);
+
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("série.csv");
+    QStringList arguments = QStringList{"series", "curtain"} + options;
+    if (!log.isEmpty()) {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+        arguments << "--log" << logPath;
+    }
+    const NodeReport held = costume > 0 ? costumeReport(costume, LargeCapacity) : sampleConfiguration();
+    const fakehid::DeviceId node = fakehid::plug(held);
+    std::vector<Step> steps = {[node] { fakehid::unplug(node); }};
+    FakeClock clock;
+    runScript(clock, steps);
+
+    const CliRun run = runCli(arguments, clock);
+    QCOMPARE(run.status, status);
+    const QString expected = line.contains("%1") ? line.arg(logPath) : line;
+    const QStringList lines = run.lines.printed + run.lines.noted;
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [&expected](const QString &said) { return said.startsWith(expected); }),
+             qPrintable(lines.join('\n')));
+    if (unit == 0) {
+        QCOMPARE(writesTo(node), 0);
+    } else {
+        COMPARE_REPORT(storedConfiguration(node), curtainReport(unit, CurtainSize::TwoByOne, LargeCapacity));
+    }
+    if (status == Exit::BadInput && !log.isEmpty()) {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), log);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliSeries)
