@@ -1,5 +1,7 @@
 #include "app/screenfit.h"
 
+#include "app/qtbridge.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -92,7 +94,7 @@ qreal fittingScale(const ScreenRoom &room)
 
 std::optional<qreal> scaleToFit(QWidget &window)
 {
-    if (!PlatformsScaledByQt.contains(QGuiApplication::platformName()))
+    if (!screenScaleCanBeAsked() || !PlatformsScaledByQt.contains(QGuiApplication::platformName()))
         return std::nullopt;
     // Its own size, taken before its native window is made: a system may cut
     // that one down to the screen (Wine does).

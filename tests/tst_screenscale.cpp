@@ -149,6 +149,8 @@ void TestScreenScale::windowOpensWhole()
     QFETCH(ScaleSource, source);
     QFETCH(qreal, screenScale);
     QFETCH(qreal, windowScale);
+    if (!qFuzzyCompare(windowScale, screenScale) && !screenScaleCanBeAsked())
+        QSKIP("this Qt keeps its own scale, the window is not fitted");
 
     const QTemporaryDir folder;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
