@@ -4,28 +4,32 @@
 // the median ratio of 15 pairs, the order of the two windows alternating:
 //
 // - launch to painted: start-up as a user sees it. The benchmark launches
-//   itself as a child (--child tool|bare POINTSIZE FITFILE) that makes the
-//   application, builds one window as the program does, shows it and
-//   reports the moment its first frame is painted; the time runs from the
-//   launch to that report. The window finds its fitted font kept in
-//   FITFILE by the start before, as at every start but the first on a
-//   machine. Goal: at most 1.05.
-// - first start: the same with FITFILE removed before each start, so that
-//   the window searches for its font and keeps it.
+//   itself as a child (ChildVariable set to "tool|bare POINTSIZE") that
+//   runs the program's own start-up (runMainWindow: the application, the
+//   window, its fit to the screen, less nothing but the node search's
+//   first tick) or makes the bare window, shows it and reports the moment
+//   its first frame is painted; the time runs from the launch to that
+//   report. The window finds its fitted font kept in the user's cache
+//   (XDG_CACHE_HOME, a folder of the benchmark's) by the start before, as
+//   at every start but the first on a machine. Goal: at most 1.05.
+// - first start: the same with the cache emptied before each start, so
+//   that the window searches for its font and keeps it.
 // - construction only: in this process, once fonts, style and plugins are
 //   loaded, the time to build, show and paint each window. Stricter, as it
 //   leaves out all that both windows pay alike at every start; but the fonts
 //   that the fitting tries stay loaded from one pair to the next.
 //
-// Run it with DejaVu Sans installed, offscreen or under Xvfb.
+// Run it with DejaVu Sans installed, offscreen or under Xvfb (Linux: the
+// cache is set through XDG_CACHE_HOME).
 
-#include "app/platform.h"
 #include "app/qtbridge.h"
-#include "ui/formfont.h"
+#include "app/startup.h"
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,16 +52,12 @@ constexpr qreal NsPerMs = 1e6;
 const QString BenchFamily = QStringLiteral("DejaVu Sans");
 const QList<qreal> PointSizes = {9, 10, 11};
 
-// The child's command line: ChildOption, the window's name, the point size,
-// the file where the tool's window keeps its fitted font.
-const QByteArray ChildOption = QByteArrayLiteral("--child");
-enum ChildArgument {
-    OptionArgument = 1,
-    WindowArgument,
-    PointSizeArgument,
-    FitMemoryArgument,
-    ChildArgumentCount
-};
+// What a child is asked, in its environment, so that its command line is
+// the program's own: the window's name and the point size.
+const char *const ChildVariable = "NODECONFIG_BENCH_CHILD";
+const QChar ChildSeparator(' ');
+const QString CacheVariable = QStringLiteral("XDG_CACHE_HOME");
+const QString FittedFontFiles = QStringLiteral("fitted-font-*");
 // The child's one line of output: this mark, then the steady clock in ns.
 const QByteArray PaintedMark = QByteArrayLiteral("painted ");
 
@@ -119,7 +119,7 @@ qint64 timeToPainted(WindowKind kind)
 class PaintedReporter : public QObject
 {
 public:
-    explicit PaintedReporter(QWidget *window)
+    explicit PaintedReporter(QWidget *window) : QObject(window)
     {
         window->installEventFilter(this);
     }
@@ -150,31 +150,45 @@ struct ChildRequest
 {
     WindowKind kind;
     qreal pointSize;
-    QString fitMemory;
 };
 
-std::optional<ChildRequest> childRequest(int argc, char *argv[])
+std::optional<ChildRequest> childRequest()
 {
-    if (argc != ChildArgumentCount || ChildOption != argv[OptionArgument])
+    const QList<QByteArray> words = qgetenv(ChildVariable).split(ChildSeparator.toLatin1());
+    if (words.size() != 2)
         return std::nullopt;
-    const WindowKind kind = QByteArray(argv[WindowArgument]) == nameOf(WindowKind::Tool)
-                                ? WindowKind::Tool
-                                : WindowKind::Bare;
-    return ChildRequest{kind, QByteArray(argv[PointSizeArgument]).toDouble(),
-                        QString::fromLocal8Bit(argv[FitMemoryArgument])};
+    const WindowKind kind = words.front() == nameOf(WindowKind::Tool) ? WindowKind::Tool
+                                                                       : WindowKind::Bare;
+    return ChildRequest{kind, words.back().toDouble()};
 }
 
-// The start of the program, up to a painted window: the tool's window as
-// runMainWindow makes it, less the node search, or the bare one.
+// The tool's child, whose start-up calls these as the program's would.
+qreal childPointSize = 0;
+
+void setChildFont()
+{
+    setBenchFont(childPointSize);
+}
+
+void reportToolPainted()
+{
+    for (QWidget *const widget : QApplication::topLevelWidgets()) {
+        if (MainWindow *const window = qobject_cast<MainWindow *>(widget))
+            new PaintedReporter(window);
+    }
+}
+
+// The start of the program, up to a painted window: the tool's own
+// start-up, or the bare window made and shown.
 int runChild(int argc, char *argv[], const ChildRequest &request)
 {
+    if (request.kind == WindowKind::Tool) {
+        childPointSize = request.pointSize;
+        return runMainWindow(argc, argv, reportToolPainted, setChildFont);
+    }
     enableHighDpiScaling();
     QApplication app(argc, argv);
     setBenchFont(request.pointSize);
-    if (request.kind == WindowKind::Tool) {
-        attachParentConsole();
-        rememberFitIn(request.fitMemory);
-    }
     const std::unique_ptr<QMainWindow> window = buildWindow(request.kind);
     PaintedReporter reporter(window.get());
     window->show();
@@ -182,14 +196,18 @@ int runChild(int argc, char *argv[], const ChildRequest &request)
 }
 
 // Nanoseconds from launching a child to its window painted; nullopt, with
-// the child's errors shown, if it did not report.
-std::optional<qint64> launchToPainted(WindowKind kind, qreal pointSize, const QString &fitMemory)
+// the child's errors shown, if it did not report. The tool's child keeps its
+// fitted font in the cache folder given.
+std::optional<qint64> launchToPainted(WindowKind kind, qreal pointSize, const QString &cacheFolder)
 {
     QProcess child;
-    const QStringList arguments = {QString::fromLatin1(ChildOption), QString::fromLatin1(nameOf(kind)),
-                                   QString::number(pointSize), fitMemory};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(ChildVariable),
+                       QString::fromLatin1(nameOf(kind)) + ChildSeparator + QString::number(pointSize));
+    environment.insert(CacheVariable, cacheFolder);
+    child.setProcessEnvironment(environment);
     const qint64 launchedAt = steadyNowNs();
-    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
     if (!child.waitForFinished(ChildTimeoutMs) || child.exitCode() != 0) {
         qWarning("child %s: %s", nameOf(kind), child.readAllStandardError().constData());
         return std::nullopt;
@@ -273,9 +291,9 @@ private slots:
         // A first start of each kind brings the program and its fonts into
         // the disk cache, and a first window of each kind here loads fonts,
         // style and plugins; the pairs then measure what every start pays.
-        QVERIFY(fitMemoryFolder.isValid());
+        QVERIFY(cacheFolders.isValid());
         for (const WindowKind kind : {WindowKind::Bare, WindowKind::Tool}) {
-            QVERIFY(launchToPainted(kind, PointSizes.first(), fitMemory(PointSizes.first())));
+            QVERIFY(launchToPainted(kind, PointSizes.first(), cacheFolder(PointSizes.first())));
             timeToPainted(kind);
         }
     }
@@ -288,12 +306,12 @@ private slots:
     void launchToPaintedAgainstBare()
     {
         QFETCH(qreal, pointSize);
-        const QString memory = fitMemory(pointSize);
+        const QString cache = cacheFolder(pointSize);
         // The start that finds the font and keeps it.
-        QVERIFY(launchToPainted(WindowKind::Tool, pointSize, memory));
-        QVERIFY(QFile::exists(memory));
+        QVERIFY(launchToPainted(WindowKind::Tool, pointSize, cache));
+        QVERIFY(holdsFittedFont(cache));
         const std::optional<PairTimes> times = measurePairs(
-            [&](WindowKind kind) { return launchToPainted(kind, pointSize, memory); });
+            [&](WindowKind kind) { return launchToPainted(kind, pointSize, cache); });
         QVERIFY(times);
         const QByteArray goal = QStringLiteral(" (goal <= %1)").arg(LaunchGoal).toLatin1();
         printFigures("launch to painted", pointSize, *times, goal.constData());
@@ -307,10 +325,10 @@ private slots:
     void firstStartAgainstBare()
     {
         QFETCH(qreal, pointSize);
-        const QString memory = fitMemory(pointSize);
+        const QString cache = cacheFolder(pointSize);
         const std::optional<PairTimes> times = measurePairs([&](WindowKind kind) {
-            QFile::remove(memory);
-            return launchToPainted(kind, pointSize, memory);
+            QDir(cache).removeRecursively();
+            return launchToPainted(kind, pointSize, cache);
         });
         QVERIFY(times);
         printFigures("first start, font searched", pointSize, *times, "");
@@ -332,17 +350,24 @@ private slots:
     }
 
 private:
-    QString fitMemory(qreal pointSize) const
+    // The user's cache folder of the tool's children at this point size.
+    QString cacheFolder(qreal pointSize) const
     {
-        return fitMemoryFolder.filePath(QStringLiteral("fitted-font-%1").arg(pointSize));
+        return cacheFolders.filePath(QString::number(pointSize));
     }
 
-    QTemporaryDir fitMemoryFolder;
+    static bool holdsFittedFont(const QString &cache)
+    {
+        return QDirIterator(cache, {FittedFontFiles}, QDir::Files, QDirIterator::Subdirectories)
+            .hasNext();
+    }
+
+    QTemporaryDir cacheFolders;
 };
 
 int main(int argc, char *argv[])
 {
-    if (const std::optional<ChildRequest> request = childRequest(argc, argv))
+    if (const std::optional<ChildRequest> request = childRequest())
         return runChild(argc, argv, *request);
     QApplication app(argc, argv);
     // As QTEST_MAIN does for a widgets test.
