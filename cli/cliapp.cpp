@@ -371,6 +371,14 @@ int CliApp::series()
     SeriesPlan plan;
     plan.kind = kindName == CurtainKind ? UnitKind::Curtain : UnitKind::Costume;
     plan.retryWindowMs = waitMs;
+    // The log is read before anything else: one that is not a series log
+    // ends the command before any node is looked for.
+    SeriesLog log;
+    if (arguments.has(Option::Log)) {
+        const QString logFailure = log.open(arguments.value(Option::Log));
+        if (!logFailure.isEmpty())
+            return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
+    }
     if (!arguments.has(Option::From))
         return fail(Exit::BadInput, QStringLiteral("series : --from N est attendu"));
     QString failure;
@@ -393,12 +401,6 @@ int CliApp::series()
                             .arg(plan.from)
                             .arg(LargestUnitNumber));
         plan.count = units;
-    }
-    SeriesLog log;
-    if (arguments.has(Option::Log)) {
-        const QString logFailure = log.open(arguments.value(Option::Log));
-        if (!logFailure.isEmpty())
-            return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
     }
     SeriesRun run(plan, finder, clock, output, log);
     run.run();
