@@ -8,6 +8,7 @@
 #include "net/nodediscovery.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
+#include "series/serieslog.h"
 
 #include <optional>
 #include <vector>
@@ -53,7 +54,7 @@ private:
     int testPattern();
 
     // The network commands' steps (cli/networkcommands.cpp).
-    int checkSeriesLog(NodeDiscovery &discovery, const QString &path);
+    int checkSeriesLog(NodeDiscovery &discovery, const std::vector<SeriesRow> &rows);
     std::optional<NodeDiscovery::Target> pollTarget(const QString &text, QString &failure) const;
     bool startDiscovery(NodeDiscovery &discovery, int &status);
     // Lets the nodes answer for `durationMs` on the clock, polling every
