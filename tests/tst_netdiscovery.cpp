@@ -7,6 +7,7 @@
 #include "net/networkinterfaces.h"
 #include "net/nodediscovery.h"
 #include "net/nodetable.h"
+#include "net/seriescheck.h"
 #include "net/testpattern.h"
 #include "net/testpatternsender.h"
 #include "protocol/presets.h"
@@ -57,6 +58,39 @@ QStringList conflictAddresses(const std::vector<NodeConflict> &conflicts)
     return addresses;
 }
 
+// A node's replies at `address`: one per group of at most four universes,
+// bind index 1, 2...
+struct Answering {
+    QString address;
+    QString mac;
+    std::vector<int> universes;
+};
+
+std::vector<SeenNode> seenNodes(const std::vector<Answering> &answering)
+{
+    NodeTable table(GoneAfterMs);
+    for (const Answering &node : answering) {
+        PollReply reply = replyOf({node.address, node.mac, 1, "n"});
+        // A node without universes still answers, once.
+        for (std::size_t first = 0; first == 0 || first < node.universes.size();
+             first += PortsPerReply) {
+            const std::size_t count =
+                std::min<std::size_t>(PortsPerReply, node.universes.size() - first);
+            reply.numPorts = static_cast<std::uint16_t>(count);
+            const int base = count ? node.universes[first] : 0;
+            reply.netSwitch = static_cast<std::uint8_t>(base >> 8);
+            reply.subSwitch = static_cast<std::uint8_t>(base >> 4);
+            for (std::size_t p = 0; p < count; ++p) {
+                reply.portTypes[p] = 0x80;
+                reply.swOut[p] = static_cast<std::uint8_t>(node.universes[first + p] & 0x0F);
+            }
+            table.record(QHostAddress(node.address), reply, 0);
+            ++reply.bindIndex;
+        }
+    }
+    return table.nodes();
+}
+
 NodeReport curtain(int number, int size)
 {
     return curtainReport(number, size, LargeCapacity);
@@ -65,6 +99,9 @@ NodeReport curtain(int number, int size)
 } // namespace
 
 Q_DECLARE_METATYPE(std::vector<Heard>)
+Q_DECLARE_METATYPE(std::vector<Answering>)
+Q_DECLARE_METATYPE(std::vector<LoggedUnit>)
+Q_DECLARE_METATYPE(std::vector<int>)
 
 class TestNetDiscovery : public QObject
 {
@@ -135,6 +172,93 @@ private slots:
         QVERIFY(!table.nodes()[0].gone);
         QCOMPARE(table.nodes()[0].lastSeenMs, qint64(9000));
         QCOMPARE(table.nodes()[0].firstSeenMs, qint64(0));
+    }
+
+    void seriesCheck_data()
+    {
+        QTest::addColumn<std::vector<LoggedUnit>>("units");
+        QTest::addColumn<std::vector<Answering>>("answering");
+        QTest::addColumn<std::vector<int>>("missing");
+        QTest::addColumn<std::vector<int>>("mismatched"); // unit numbers
+        QTest::addColumn<QStringList>("duplicates");
+        QTest::addColumn<int>("extra");
+        QTest::addColumn<bool>("consistent");
+
+        const auto curtains = [](int size) {
+            std::vector<LoggedUnit> units;
+            for (int number = 1; number <= 3; ++number)
+                units.push_back({number, QStringLiteral("2.0.0.%1").arg(number + 14), UnitKind::Curtain, size});
+            return units;
+        };
+        const std::vector<int> none;
+        const QString a = "2.0.0.15", b = "2.0.0.16", c = "2.0.0.17";
+        QTest::newRow("three curtains, counting from 0")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {1, 2}}, {b, "-", {1, 2}}, {c, "-", {1, 2}}}
+            << none << none << QStringList() << 0 << true;
+        QTest::newRow("counting from 1")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {0, 1}}, {b, "-", {0, 1}}, {c, "-", {1, 0}}}
+            << none << none << QStringList() << 0 << true;
+        QTest::newRow("one on other universes")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {1, 2}}, {b, "-", {3, 4}}, {c, "-", {1, 2}}}
+            << none << std::vector<int>{2} << QStringList() << 0 << false;
+        QTest::newRow("one universe short")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {1}}, {b, "-", {1, 2}}, {c, "-", {1, 2}}}
+            << none << std::vector<int>{1} << QStringList() << 0 << false;
+        QTest::newRow("one missing, one extra")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {1, 2}}, {c, "-", {1, 2}}, {"2.0.0.40", "-", {1}}}
+            << std::vector<int>{2} << none << QStringList() << 1 << false;
+        QTest::newRow("an extra node alone is no fault")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {1, 2}}, {b, "-", {1, 2}}, {c, "-", {1, 2}},
+                                      {"10.0.0.9", "-", {}}}
+            << none << none << QStringList() << 1 << true;
+        QTest::newRow("two nodes at one unit's address")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "001a2b000001", {1, 2}}, {a, "001a2b000002", {1, 2}},
+                                      {b, "-", {1, 2}}, {c, "-", {1, 2}}}
+            << none << none << QStringList{a} << 0 << false;
+        QTest::newRow("4X2 in two replies")
+            << curtains(CurtainSize::FourByTwo)
+            << std::vector<Answering>{{a, "-", {1, 2, 3, 4, 5}}, {b, "-", {0, 1, 2, 3, 4}},
+                                      {c, "-", {1, 2, 3, 4, 5}}}
+            << none << none << QStringList() << 0 << true;
+        QTest::newRow("costume, eight universes")
+            << std::vector<LoggedUnit>{{4, "2.0.0.18", UnitKind::Costume, 0}}
+            << std::vector<Answering>{{"2.0.0.18", "-", {1, 2, 3, 4, 5, 6, 7, 8}}}
+            << none << none << QStringList() << 0 << true;
+        QTest::newRow("old log: addresses only")
+            << std::vector<LoggedUnit>{{1, a, std::nullopt, 0}, {2, b, std::nullopt, 0}}
+            << std::vector<Answering>{{a, "-", {7}}, {b, "-", {}}}
+            << none << none << QStringList() << 0 << true;
+    }
+
+    void seriesCheck()
+    {
+        QFETCH(std::vector<LoggedUnit>, units);
+        QFETCH(std::vector<Answering>, answering);
+        QFETCH(std::vector<int>, missing);
+        QFETCH(std::vector<int>, mismatched);
+        QFETCH(QStringList, duplicates);
+        QFETCH(int, extra);
+        QFETCH(bool, consistent);
+
+        const SeriesCheck check = checkSeries(units, seenNodes(answering));
+        QCOMPARE(check.missingNumbers(), missing);
+        std::vector<int> wrong;
+        for (const UnitCheck &unit : check.units) {
+            if (!unit.universesMatch)
+                wrong.push_back(unit.unit.number);
+        }
+        QCOMPARE(wrong, mismatched);
+        const std::vector<QString> doubled = check.duplicateAddresses();
+        QCOMPARE(QStringList(doubled.begin(), doubled.end()), duplicates);
+        QCOMPARE(static_cast<int>(check.extraNodes.size()), extra);
+        QCOMPARE(check.allConsistent(), consistent);
     }
 
     void missingNetworkAdvice_data()
