@@ -84,10 +84,11 @@ void CliApp::setNetworkBind(const QHostAddress &address, quint16 port)
     networkBindPort = port;
 }
 
-// "ADDRESS" or "ADDRESS:PORT", IPv4.
+// "ADDRESS" or "ADDRESS:PORT", IPv4 in its four dotted numbers.
 std::optional<NodeDiscovery::Target> CliApp::pollTarget(const QString &text, QString &failure) const
 {
-    static const QRegularExpression form(QStringLiteral("^([0-9.]+)(?::([0-9]{1,5}))?$"));
+    static const QRegularExpression form(
+        QStringLiteral("^((?:[0-9]{1,3}\\.){3}[0-9]{1,3})(?::([0-9]{1,5}))?$"));
     const QRegularExpressionMatch match = form.match(text);
     const QHostAddress address(match.captured(1));
     const int port = match.captured(2).isEmpty() ? ArtNet::Port : match.captured(2).toInt();
