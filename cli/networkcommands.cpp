@@ -271,13 +271,19 @@ int CliApp::testPattern()
     output.print(QStringLiteral("Mire envoyée à %1, univers %2, pendant %3 s (Ctrl+C pour arrêter)")
                      .arg(target->address.toString(), universesText(universes))
                      .arg(seconds));
+    // Frames on a fixed beat, so that the time spent sending does not slow
+    // the rate below 40 a second.
+    qint64 nextFrame = clock.elapsedMs();
     while (sender.isRunning()) {
         QCoreApplication::processEvents();
         if (stopRequested()) {
             sender.stop();
             break;
         }
-        clock.sleepMs(TestPatternSender::FrameIntervalMs);
+        nextFrame += TestPatternSender::FrameIntervalMs;
+        const qint64 wait = nextFrame - clock.elapsedMs();
+        if (wait > 0)
+            clock.sleepMs(static_cast<int>(wait));
         sender.sendFrame();
     }
     output.print(QStringLiteral("Mire arrêtée après %1 images : noir envoyé").arg(sender.framesSent()));
