@@ -284,6 +284,8 @@ int CliApp::testPattern()
         const qint64 wait = nextFrame - clock.elapsedMs();
         if (wait > 0)
             clock.sleepMs(static_cast<int>(wait));
+        else
+            nextFrame = clock.elapsedMs(); // behind: no burst to catch up
         sender.sendFrame();
     }
     output.print(QStringLiteral("Mire arrêtée après %1 images : noir envoyé").arg(sender.framesSent()));
