@@ -58,8 +58,9 @@ Options :
   --log FICHIER.csv        series : ajoute une ligne par node (numéro, adresse,
                            capacité, série, heure, résultat), séparée par des
                            points-virgules, en UTF-8 avec BOM (Excel, LibreOffice)
-  --poll ADRESSE[:PORT]    network : n'interroge que cette adresse (sinon la
-                           diffusion de chaque interface réseau active)
+  --poll ADRESSE[:PORT]    network : n'interroge que cette adresse, ou ces adresses
+                           séparées par des virgules (sinon la diffusion de chaque
+                           interface réseau active)
   --check JOURNAL.csv      network : le journal d'une série à vérifier
   --seconds S              test : durée de la mire, de 1 à 60 secondes (60 par
                            défaut)

@@ -138,12 +138,16 @@ int CliApp::network()
     NodeDiscovery discovery(clock);
     const bool polledInterfaces = !arguments.has(Option::Poll);
     if (!polledInterfaces) {
-        QString failure;
-        const std::optional<NodeDiscovery::Target> target =
-            pollTarget(arguments.value(Option::Poll), failure);
-        if (!target)
-            return fail(Exit::BadInput, QStringLiteral("--poll : ") + failure);
-        discovery.setTargets({*target});
+        // One address, or several separated by commas.
+        std::vector<NodeDiscovery::Target> targets;
+        for (const QString &text : arguments.value(Option::Poll).split(QLatin1Char(','))) {
+            QString failure;
+            const std::optional<NodeDiscovery::Target> target = pollTarget(text.trimmed(), failure);
+            if (!target)
+                return fail(Exit::BadInput, QStringLiteral("--poll : ") + failure);
+            targets.push_back(*target);
+        }
+        discovery.setTargets(targets);
     }
     std::vector<SeriesRow> rows;
     if (arguments.has(Option::Check)) {

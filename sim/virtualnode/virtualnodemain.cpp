@@ -43,11 +43,24 @@ constexpr NodeReport DefaultConfiguration = {
     1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 16};
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t unplugRequested = 0;
 
 void requestStop(int)
 {
     stopRequested = 1;
 }
+
+void requestUnplug(int)
+{
+    unplugRequested = 1;
+}
+
+// A locally administered MAC of its own, so that two virtual nodes differ
+// on the network as two real ones do.
+constexpr std::uint8_t LocalMacFirst = 0x02;
+constexpr std::uint8_t MacN = 'n';
+constexpr std::uint8_t MacC = 'c';
+constexpr int ByteBits = 8;
 
 struct Options {
     NodeReport configuration = DefaultConfiguration;
@@ -81,6 +94,7 @@ void printUsage(std::FILE *out)
                "  --net-port P       UDP port of the Art-Net side (default 6454)\n"
                "  --no-network       no Art-Net side\n"
                "  --network-only     no USB device: the Art-Net side alone\n"
+               "SIGUSR1 unplugs the USB device and leaves the Art-Net side running.\n"
                "  --help             show this help\n",
                out);
 }
@@ -232,6 +246,9 @@ class NetworkSide
 public:
     NetworkSide(const Options &options, std::FILE *log) : options(options), log(log)
     {
+        const auto pid = static_cast<unsigned>(QCoreApplication::applicationPid());
+        responder.setMac({LocalMacFirst, MacN, MacC, static_cast<std::uint8_t>(pid >> (2 * ByteBits)),
+                          static_cast<std::uint8_t>(pid >> ByteBits), static_cast<std::uint8_t>(pid)});
         QObject::connect(&responder, &ArtNetResponder::dmxReceived, [this](const ArtNet::DmxPacket &packet) {
             const bool black = std::all_of(packet.data.begin(), packet.data.end(),
                                            [](char channel) { return channel == 0; });
@@ -261,7 +278,8 @@ public:
             say(log, "artnet: " + responder.errorText().toStdString());
         else
             say(log, "artnet: answering polls at " + wanted.toString().toStdString() + ":"
-                         + std::to_string(responder.port()));
+                         + std::to_string(responder.port()) + ", MAC "
+                         + responder.replies().front().macText().toStdString());
     }
 
 private:
@@ -297,6 +315,10 @@ void installSignalHandlers()
     action.sa_flags = 0; // no restart: a blocked poll returns at once
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    struct sigaction unplug {};
+    unplug.sa_handler = requestUnplug;
+    sigemptyset(&unplug.sa_mask);
+    sigaction(SIGUSR1, &unplug, nullptr);
 }
 
 } // namespace
@@ -328,7 +350,8 @@ int main(int argc, char *argv[])
     {
         UhidNode device(node, log);
         device.setMuted(options.muted);
-        if (options.usb && !device.create(UhidPath, options.serial)) {
+        bool usb = options.usb;
+        if (usb && !device.create(UhidPath, options.serial)) {
             std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
             status = EXIT_FAILURE;
         } else {
@@ -339,7 +362,12 @@ int main(int argc, char *argv[])
                     network->follow(node.configuration());
                     QCoreApplication::processEvents();
                 }
-                if (!options.usb) {
+                if (unplugRequested != 0 && usb) {
+                    device.destroy();
+                    usb = false;
+                    say(log, "usb: unplugged, the network side goes on");
+                }
+                if (!usb) {
                     serviceNetwork(PollIntervalMs);
                     continue;
                 }
@@ -349,7 +377,7 @@ int main(int argc, char *argv[])
                     break;
                 }
             }
-            if (options.usb)
+            if (usb)
                 device.destroy();
         }
     }
