@@ -150,6 +150,8 @@ int CliApp::network()
         discovery.setTargets(targets);
     }
     std::vector<SeriesRow> rows;
+    if (arguments.has(Option::Check) && arguments.has(Option::Json))
+        return fail(Exit::BadInput, QStringLiteral("--json ne s'applique pas à --check"));
     if (arguments.has(Option::Check)) {
         const QString path = arguments.value(Option::Check);
         if (!QFileInfo(path).isFile())
