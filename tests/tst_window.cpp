@@ -283,7 +283,7 @@ void TestWindow::windowFrame()
     QStringList menus;
     for (const QAction *const action : menuBar->actions())
         menus << action->text();
-    QCOMPARE(menus, QStringList({"&Fichier", "&Série"}));
+    QCOMPARE(menus, QStringList({"&Fichier", "&Série", "&Réseau"}));
 
     auto *const toolBar = child<QToolBar>(*window, "mainToolBar");
     QVERIFY(toolBar);
