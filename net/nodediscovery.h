@@ -84,8 +84,9 @@ private slots:
 
 private:
     std::vector<Target> pollTargets() const;
-    void handleDatagram(const QByteArray &datagram, const QHostAddress &from, quint16 fromPort);
-    bool isOwnDatagram(const QHostAddress &from, quint16 fromPort) const;
+    // Records a reply; true when the list changed.
+    bool handleDatagram(const QByteArray &datagram, const QHostAddress &from);
+    bool bindSocket();
     void setError(const QString &text);
 
     Clock &clock;
@@ -95,7 +96,6 @@ private:
     QHostAddress bindAddress{QHostAddress::AnyIPv4};
     quint16 bindPort = 6454;
     std::vector<Target> targets;
-    std::vector<QHostAddress> ownAddresses;
     QString bindError;
     QString portWarning;
 };
