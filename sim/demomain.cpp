@@ -22,6 +22,8 @@ const QHostAddress DemoNodeAddress(QStringLiteral("127.0.0.2"));
 const QHostAddress DemoWindowAddress(QHostAddress::LocalHost);
 constexpr quint16 AnyFreePort = 0;
 constexpr int ConfigurationFollowMs = 1000;
+// A locally administered address, as no maker gave it.
+const ArtNetResponder::Mac DemoMac = {0x02, 0x00, 0x00, 0xC0, 0xA8, 0x32};
 
 // 192.168.1.50/24, LPD6803 at 0,8 MHz, universes 1..16 on the two outputs.
 NodeReport demoConfiguration()
@@ -46,6 +48,7 @@ void startNetworkSide()
 {
     auto *const responder = new ArtNetResponder(mainWindow);
     responder->setConfiguration(demoConfiguration());
+    responder->setMac(DemoMac);
     auto *const follow = new QTimer(responder);
     QObject::connect(follow, &QTimer::timeout, responder, [responder] {
         if (demoNode != fakehid::NoDevice)

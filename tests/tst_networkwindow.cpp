@@ -26,10 +26,7 @@ constexpr int RemarkColumn = 6;
 const QColor ConflictColour(0xD0, 0x31, 0x2D);
 // sampleConfiguration(): patch 1..16 and offset 3, as the node numbers them
 // and as Art-Net writes them.
-const QString SampleUniverses = QStringLiteral(
-    "4 (0.0.4), 5 (0.0.5), 6 (0.0.6), 7 (0.0.7), 8 (0.0.8), 9 (0.0.9), 10 (0.0.10), "
-    "11 (0.0.11), 12 (0.0.12), 13 (0.0.13), 14 (0.0.14), 15 (0.0.15), 16 (0.1.0), "
-    "17 (0.1.1), 18 (0.1.2), 19 (0.1.3)");
+const QString SampleUniverses = QStringLiteral("4–19 (0.0.4–0.1.3)");
 
 } // namespace
 

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QHeaderView>
 #include <QStandardPaths>
 
 namespace {
@@ -75,6 +76,11 @@ NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given)
       reach(given)
 {
     ui->setupUi(this);
+    // Each column as wide as its texts; the universes take what is left.
+    QHeaderView *const header = ui->nodes->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(UniversesColumn, QHeaderView::Stretch);
+    header->setStretchLastSection(false);
     if (reach.fixed) {
         QStringList addresses;
         for (const NodeDiscovery::Target &target : reach.targets)

@@ -63,15 +63,24 @@ std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
     return rows;
 }
 
-QString universeText(int portAddress)
-{
-    return QStringLiteral("%1 (%2)").arg(portAddress).arg(ArtNet::portAddressText(portAddress));
-}
-
 QString universesText(const std::vector<int> &portAddresses)
 {
+    const auto range = [](int from, int to) {
+        if (from == to)
+            return QStringLiteral("%1 (%2)").arg(from).arg(ArtNet::portAddressText(from));
+        return QStringLiteral("%1–%2 (%3–%4)")
+            .arg(from)
+            .arg(to)
+            .arg(ArtNet::portAddressText(from), ArtNet::portAddressText(to));
+    };
     QStringList texts;
-    for (const int portAddress : portAddresses)
-        texts << universeText(portAddress);
+    std::size_t first = 0;
+    while (first < portAddresses.size()) {
+        std::size_t last = first;
+        while (last + 1 < portAddresses.size() && portAddresses[last + 1] == portAddresses[last] + 1)
+            ++last;
+        texts << range(portAddresses[first], portAddresses[last]);
+        first = last + 1;
+    }
     return texts.join(QStringLiteral(", "));
 }

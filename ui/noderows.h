@@ -26,7 +26,6 @@ struct NodeRow {
 std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
                               const std::vector<NodeConflict> &conflicts);
 
-// "16 (0.1.0)": a universe as the node's patch counts it, then as Art-Net
-// writes the port-address.
-QString universeText(int portAddress);
+// Each universe as the node's patch counts it, then as Art-Net writes the
+// port-address, consecutive ones as a range: "4–19 (0.0.4–0.1.3), 32 (0.2.0)".
 QString universesText(const std::vector<int> &portAddresses);
