@@ -111,6 +111,8 @@ const std::vector<CliApp::CommandSpec> &CliApp::commands()
         {"series", 1, 1,
          {Option::Wait, Option::From, Option::Size, Option::Count, Option::Log},
          &CliApp::series},
+        {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check}, &CliApp::network},
+        {"test", 1, 1, {Option::Wait, Option::Seconds}, &CliApp::testPattern},
     };
     return specs;
 }
@@ -369,6 +371,14 @@ int CliApp::series()
     SeriesPlan plan;
     plan.kind = kindName == CurtainKind ? UnitKind::Curtain : UnitKind::Costume;
     plan.retryWindowMs = waitMs;
+    // The log is read before anything else: one that is not a series log
+    // ends the command before any node is looked for.
+    SeriesLog log;
+    if (arguments.has(Option::Log)) {
+        const QString logFailure = log.open(arguments.value(Option::Log));
+        if (!logFailure.isEmpty())
+            return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
+    }
     if (!arguments.has(Option::From))
         return fail(Exit::BadInput, QStringLiteral("series : --from N est attendu"));
     QString failure;
@@ -391,12 +401,6 @@ int CliApp::series()
                             .arg(plan.from)
                             .arg(LargestUnitNumber));
         plan.count = units;
-    }
-    SeriesLog log;
-    if (arguments.has(Option::Log)) {
-        const QString logFailure = log.open(arguments.value(Option::Log));
-        if (!logFailure.isEmpty())
-            return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
     }
     SeriesRun run(plan, finder, clock, output, log);
     run.run();

@@ -54,7 +54,8 @@ bool NodeDiscovery::start()
         return false;
     setError(QString());
     pollNow();
-    pollTimer.start();
+    if (pollsByTimer)
+        pollTimer.start();
     return true;
 }
 

@@ -47,6 +47,10 @@ public:
     // Adds one target to those given (the demo's node beside the network).
     void addTarget(const Target &target);
 
+    // True (the default): a timer polls every PollIntervalMs. False: the
+    // caller calls pollNow() on its own clock (the console tool's loop).
+    void setPollsByTimer(bool byTimer) { pollsByTimer = byTimer; }
+
     // Binds and sends the first poll at once, then one every PollIntervalMs.
     // False, with errorText() saying why, when the port cannot be bound.
     bool start();
@@ -98,4 +102,5 @@ private:
     std::vector<Target> targets;
     QString bindError;
     QString portWarning;
+    bool pollsByTimer = true;
 };

@@ -2,6 +2,7 @@
 
 #include "net/seennode.h"
 #include "protocol/validation.h"
+#include "series/serieslog.h"
 
 #include <QString>
 
@@ -39,6 +40,10 @@ struct SeriesCheck {
 // The universe numbers (1..255, patch plus offset) that the preset of a unit
 // of this kind and size patches, in patch order.
 std::vector<int> presetUniverses(UnitKind kind, int size);
+
+// The units of a log: for each number, its last verified row, in order of
+// numbers.
+std::vector<LoggedUnit> loggedUnits(const std::vector<SeriesRow> &rows);
 
 // Checks the units of a log against the nodes seen. Universes are flagged
 // only when the reported port-addresses match the preset's numbers neither

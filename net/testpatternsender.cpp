@@ -39,7 +39,7 @@ bool TestPatternSender::start(const QHostAddress &node, const std::vector<int> &
     startMs = clock.elapsedMs();
     running = true;
     sendFrame();
-    if (running)
+    if (running && framesByTimer)
         frameTimer.start();
     return true;
 }

@@ -37,6 +37,10 @@ public:
     bool isRunning() const { return running; }
     QString errorText() const { return error; }
 
+    // True (the default): a timer sends every FrameIntervalMs. False: the
+    // caller calls sendFrame() on its own clock (the console tool's loop).
+    void setFramesByTimer(bool byTimer) { framesByTimer = byTimer; }
+
     // Shortens the run (tests, `test --seconds`); at most MaximumDurationMs.
     void setDurationMs(qint64 milliseconds);
     long long framesSent() const { return frameNumber; }
@@ -64,5 +68,6 @@ private:
     long long frameNumber = 0;
     quint8 sequence = 0;
     bool running = false;
+    bool framesByTimer = true;
     QString error;
 };

@@ -10,9 +10,6 @@
 
 namespace {
 
-const QString ResultVerified = QStringLiteral("vérifié");
-const QString ResultAlreadyDone = QStringLiteral("déjà configuré");
-
 QString failureReason(const WriteOutcome &outcome, const NodeReport &written)
 {
     switch (outcome.result) {
@@ -161,7 +158,7 @@ SeriesRun::Attempt SeriesRun::handle(const PluggedNode &node)
     output.print(QStringLiteral("%1 : %2, %3 univers, %4 : vérifié")
                      .arg(unitName(number, true), addressText(written),
                           QString::number(capacity), node.label()));
-    record(node, number, outcome.readBack, ResultVerified, Attempt::Verified);
+    record(node, number, outcome.readBack, SeriesResult::verified(), Attempt::Verified);
     done.push_back({number, node.serial, written});
     ++number;
     failurePending = false;
@@ -174,7 +171,7 @@ SeriesRun::Attempt SeriesRun::alreadyDone(const PluggedNode &node, const DoneUni
     ++alreadyDoneCount;
     output.print(QStringLiteral("Node %1 déjà configuré dans cette série (%2) : pas réécrit")
                      .arg(node.label(), unitName(unit.number)));
-    record(node, unit.number, current, ResultAlreadyDone, Attempt::AlreadyDone);
+    record(node, unit.number, current, SeriesResult::alreadyDone(), Attempt::AlreadyDone);
     return Attempt::AlreadyDone;
 }
 
@@ -185,7 +182,7 @@ SeriesRun::Attempt SeriesRun::failed(const PluggedNode &node, const QString &rea
     failurePending = true;
     output.print(QStringLiteral("%1 : échec, %2 ; %3 : le numéro reste %4")
                      .arg(unitName(number, true), reason, node.label(), QString::number(number)));
-    record(node, number, seen, QStringLiteral("échec : %1").arg(reason), Attempt::Failed);
+    record(node, number, seen, SeriesResult::failed(reason), Attempt::Failed);
     return Attempt::Failed;
 }
 
@@ -225,10 +222,17 @@ void SeriesRun::record(const PluggedNode &node, int unit, const std::optional<No
                        const QString &result, Attempt attempt)
 {
     const NodeReport unitConfig = preset(seen.value_or(NodeReport{}));
-    const QString address = result == ResultAlreadyDone && seen ? addressText(*seen)
-                                                                : addressText(unitConfig);
-    const int capacity = seen ? capacityFromByte((*seen)[Report::MaxUniverses]) : 0;
-    const SeriesRow row{unit, address, capacity, node.serial, clock.wallTime(), result};
+    const QString address = attempt == Attempt::AlreadyDone && seen ? addressText(*seen)
+                                                                    : addressText(unitConfig);
+    SeriesRow row;
+    row.number = unit;
+    row.address = address;
+    row.capacity = seen ? capacityFromByte((*seen)[Report::MaxUniverses]) : 0;
+    row.serial = node.serial;
+    row.time = clock.wallTime();
+    row.result = result;
+    row.kind = plan.kind;
+    row.size = plan.kind == UnitKind::Curtain ? plan.size : 0;
     log.append(row);
     history.push_back({row, attempt});
 }

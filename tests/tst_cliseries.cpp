@@ -5,6 +5,7 @@
 #include "clitestsupport.h"
 #include "protocol/presets.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -86,6 +87,8 @@ private slots:
     void nodesTellApartByConfiguration();
     void stopEndsWithSummary_data();
     void stopEndsWithSummary();
+    void logNotASeriesLog_data();
+    void logNotASeriesLog();
 };
 
 // Four curtains: a replugged unit with a serial number and one without are
@@ -174,13 +177,13 @@ void TestCliSeries::seriesOnABench()
 
     const QStringList rows = csvRows(logPath);
     QCOMPARE(rows.size(), 9);
-    QCOMPARE(rows[0], QString("numéro;adresse;capacité;série;heure;résultat"));
+    QCOMPARE(rows[0], QString("numéro;adresse;capacité;série;heure;résultat;unité"));
     QVERIFY2(rows[1].startsWith("1;2.0.0.15;16;A1;2024-05-01T14:00:"), qPrintable(rows[1]));
-    QVERIFY(rows[1].endsWith(";vérifié"));
+    QVERIFY(rows[1].endsWith(";vérifié;rideau 4X2"));
     QVERIFY(rows[2].startsWith("1;2.0.0.15;16;A1;"));
-    QVERIFY(rows[2].endsWith(";déjà configuré"));
+    QVERIFY(rows[2].endsWith(";déjà configuré;rideau 4X2"));
     QVERIFY(rows[3].startsWith("2;2.0.0.16;16;B2;"));
-    QVERIFY(rows[3].endsWith(";échec : écriture refusée par le node"));
+    QVERIFY(rows[3].endsWith(";échec : écriture refusée par le node;rideau 4X2"));
     QVERIFY(rows[5].startsWith("3;2.0.0.17;16;;"));
     // The differences are listed with semicolons: the field is quoted.
     QVERIFY2(rows[5].contains(";\"échec : relecture différente (IP : écrit 2.0.0.17, relu"),
@@ -305,6 +308,62 @@ void TestCliSeries::stopEndsWithSummary()
         : QStringList{"Branchez le node du costume 5…", "Débranchez le node…"};
     QCOMPARE(run.lines.noted, notes);
     QCOMPARE(writesTo(node), stopWithPlugIn || writeRefused ? 0 : 1);
+}
+
+void TestCliSeries::logNotASeriesLog_data()
+{
+    QTest::addColumn<QByteArray>("content"); // "folder": a folder of that name
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a folder") << QByteArray("folder") << "est un dossier, pas un journal de série";
+    QTest::newRow("another header")
+        << QByteArray("\xEF\xBB\xBFnom;adresse\n1;2.0.0.15\n") << "(en-tête « nom;adresse »)";
+    QTest::newRow("not CSV: an open quote")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat\n1;\"2.0.0.15\n")
+        << "(pas un fichier CSV complet)";
+    QTest::newRow("no final line end: the next row would join it")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat\n1;2.0.0.15;16;;;vérifié")
+        << "(pas un fichier CSV complet)";
+    QTest::newRow("not text") << QByteArray("\x89PNG\r\n\x1a\n\xff\xfe") << "(pas du texte UTF-8)";
+    QTest::newRow("a number that is none")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat;unité\n"
+                      "1;2.0.0.15;16;;;vérifié;costume\ndeux;2.0.0.16;16;;;vérifié;costume\n")
+        << "(ligne 3 : numéro « deux » illisible)";
+    QTest::newRow("an unknown unit")
+        << QByteArray("numéro;adresse;capacité;série;heure;résultat;unité\n"
+                      "1;2.0.0.15;16;;;vérifié;guirlande\n")
+        << "(ligne 2 : unité « guirlande » inconnue)";
+}
+
+// A log that is not a series log is refused before any node is looked for,
+// and left as it was.
+void TestCliSeries::logNotASeriesLog()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("journal.csv");
+    if (content == "folder") {
+        QVERIFY(QDir().mkdir(logPath));
+    } else {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const fakehid::DeviceId node = fakehid::plug(sampleConfiguration());
+    const CliRun run = runCli({"series", "costume", "--from", "1", "--log", logPath});
+    QCOMPARE(run.status, Exit::BadInput);
+    QCOMPARE(run.lines.noted.size(), 1);
+    QVERIFY2(run.lines.noted.first().startsWith("nodeconfig-cli: --log : « " + logPath + " » "),
+             qPrintable(run.lines.noted.first()));
+    QVERIFY2(run.lines.noted.first().endsWith(reason), qPrintable(run.lines.noted.first()));
+    QCOMPARE(writesTo(node), 0);
+    if (content != "folder") {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliSeries)

@@ -1,4 +1,4 @@
-#include "strictcsv.h"
+#include "series/csvrecords.h"
 
 namespace {
 
@@ -33,6 +33,8 @@ private:
             if (!field || at >= text.size())
                 return std::nullopt;
             fields << *field;
+            if (atCrLf())
+                ++at;
             const QChar after = text[at++];
             if (after == LineEnd)
                 return fields;
@@ -42,11 +44,17 @@ private:
     }
 
     bool atQuote() const { return at < text.size() && text[at] == Quote; }
+    bool atCrLf() const
+    {
+        return at + 1 < text.size() && text[at] == CarriageReturn && text[at + 1] == LineEnd;
+    }
 
     std::optional<QString> bareField()
     {
         QString field;
         while (at < text.size() && text[at] != separator && text[at] != LineEnd) {
+            if (atCrLf())
+                break;
             if (text[at] == Quote || text[at] == CarriageReturn)
                 return std::nullopt;
             field += text[at++];
