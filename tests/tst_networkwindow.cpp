@@ -26,7 +26,7 @@ constexpr int RemarkColumn = 6;
 const QColor ConflictColour(0xD0, 0x31, 0x2D);
 // sampleConfiguration(): patch 1..16 and offset 3, as the node numbers them
 // and as Art-Net writes them.
-const QString SampleUniverses = QStringLiteral("4–19 (0.0.4–0.1.3)");
+const QString SampleUniverses = QStringLiteral("4–19 [0.0.4–0.1.3]");
 
 } // namespace
 

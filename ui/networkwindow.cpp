@@ -1,6 +1,9 @@
 #include "ui/networkwindow.h"
 
 #include "net/networkinterfaces.h"
+#include "net/seriescheck.h"
+#include "net/seriescheckreport.h"
+#include "series/serieslog.h"
 #include "ui/filechooser.h"
 #include "ui_networkwindow.h"
 
@@ -26,6 +29,7 @@ constexpr int MsPerSecond = 1000;
 const QColor ConflictColour(0xD0, 0x31, 0x2D);
 const QColor SeenColour(0x2E, 0xA0, 0x43);
 const QString LogFilter = QStringLiteral("Journal CSV (*.csv);;Tous les fichiers (*)");
+const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 constexpr int Ipv4Dots = 3;
 
@@ -203,7 +207,7 @@ void NetworkWindow::showRow(int rowIndex, const NodeRow &row)
         row.address.toString(),
         reply.shortNameText(),
         reply.hasMac() ? reply.macText() : QStringLiteral("inconnue"),
-        universesText(row.universes),
+        universeRangesText(row.universes),
         reply.firmwareText(),
         seenText(clock.elapsedMs() - row.lastSeenMs, row.gone),
         remark,
@@ -319,7 +323,28 @@ void NetworkWindow::checkLog()
     question.proposedPath = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     question.filter = LogFilter;
     const QString path = chooseFile(this, question);
-    if (path.isEmpty())
-        return;
-    ui->checkReport->setPlainText(QStringLiteral("TODO %1").arg(QDir::toNativeSeparators(path)));
+    if (!path.isEmpty())
+        ui->checkReport->setPlainText(logCheckReport(path).join(QLatin1Char('\n')));
+}
+
+// The log's units against the nodes heard since the window opened.
+QStringList NetworkWindow::logCheckReport(const QString &path) const
+{
+    const QString shownPath = QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
+    std::vector<SeriesRow> rows;
+    const QString failure = SeriesLog::read(path, rows);
+    if (!failure.isEmpty())
+        return {failure};
+    const std::vector<LoggedUnit> units = loggedUnits(rows);
+    if (units.empty())
+        return {QStringLiteral("%1 ne contient aucune unité vérifiée").arg(shownPath)};
+    const SeriesCheck check = checkSeries(units, discovery.nodes());
+    QStringList lines = {QStringLiteral("Journal %1, vérifié à %2 :")
+                             .arg(shownPath, clock.wallTime().toString(TimeFormat))};
+    lines << seriesCheckLines(check);
+    lines << (check.allConsistent()
+                  ? QStringLiteral("Chaque unité du journal répond à son adresse, seule, avec ses "
+                                   "univers.")
+                  : QStringLiteral("La série ne correspond pas à son journal : voir ci-dessus."));
+    return lines;
 }

@@ -63,6 +63,7 @@ private:
     void stopTest();
     void testFinished();
     void checkLog();
+    QStringList logCheckReport(const QString &path) const;
 
     Ui::NetworkWindowUi *ui;
     SystemClock clock;

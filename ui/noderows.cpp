@@ -63,16 +63,18 @@ std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
     return rows;
 }
 
-QString universesText(const std::vector<int> &portAddresses)
+QString universeRangesText(const std::vector<int> &portAddresses)
 {
     const auto range = [](int from, int to) {
         if (from == to)
-            return QStringLiteral("%1 (%2)").arg(from).arg(ArtNet::portAddressText(from));
-        return QStringLiteral("%1–%2 (%3–%4)")
+            return QStringLiteral("%1 [%2]").arg(from).arg(ArtNet::portAddressText(from));
+        return QStringLiteral("%1–%2 [%3–%4]")
             .arg(from)
             .arg(to)
             .arg(ArtNet::portAddressText(from), ArtNet::portAddressText(to));
     };
+    if (portAddresses.empty())
+        return QStringLiteral("aucun");
     QStringList texts;
     std::size_t first = 0;
     while (first < portAddresses.size()) {

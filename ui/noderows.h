@@ -26,6 +26,7 @@ struct NodeRow {
 std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
                               const std::vector<NodeConflict> &conflicts);
 
-// Each universe as the node's patch counts it, then as Art-Net writes the
-// port-address, consecutive ones as a range: "4–19 (0.0.4–0.1.3), 32 (0.2.0)".
-QString universesText(const std::vector<int> &portAddresses);
+// The universes as the console shows them (net/nodetext.h), consecutive
+// ones as a range so that a node's sixteen fit a cell:
+// "4–19 [0.0.4–0.1.3], 32 [0.2.0]".
+QString universeRangesText(const std::vector<int> &portAddresses);
