@@ -2,8 +2,10 @@
 // nodes answering on loopback addresses: the list, conflicts, the form's
 // node, and the test pattern with its black end. Only 127.0.0.x is polled.
 
+#include "series/serieslog.h"
 #include "sim/artnetresponder.h"
 #include "testsupport.h"
+#include "ui/filechooser.h"
 #include "ui/mainwindow.h"
 #include "ui/networkwindow.h"
 
@@ -11,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -47,14 +51,19 @@ private:
     // "plain ADDRESS" (every row at that address), "seen", "not seen",
     // "test I", "stop", "dmx NAME" (the pattern on every universe NAME
     // reports), "black NAME" (the run over, each universe's last frame
-    // black), "silent" (nothing sent to any node).
+    // black), "silent" (nothing sent to any node), "check N@ADDRESS..."
+    // (Vérifier un journal… on a log of those verified curtains),
+    // "report: TEXT" (a line of the check's report starts so).
     void step(const QString &line);
     QTableWidget *table() const;
     std::vector<int> rowsAt(const QString &address) const;
     NetworkReach reach() const;
 
+    void checkLog(const QStringList &units);
+
     std::unique_ptr<MainWindow> window;
     QMap<QString, std::shared_ptr<ArtNetResponder>> nodes;
+    QTemporaryDir folder;
 };
 
 void TestNetworkWindow::init()
@@ -67,6 +76,25 @@ void TestNetworkWindow::cleanup()
 {
     window.reset();
     nodes.clear();
+    setFileChooser({});
+}
+
+void TestNetworkWindow::checkLog(const QStringList &units)
+{
+    const QString path = folder.filePath(QStringLiteral("série %1.csv").arg(QTest::currentDataTag()));
+    SeriesLog log;
+    QVERIFY(log.open(path).isEmpty());
+    for (const QString &unit : units) {
+        SeriesRow row;
+        row.number = unit.section('@', 0, 0).toInt();
+        row.address = unit.section('@', 1);
+        row.time = QDateTime::currentDateTime();
+        row.result = SeriesResult::verified();
+        row.kind = UnitKind::Curtain;
+        log.append(row);
+    }
+    setFileChooser([path](QWidget *, const FileQuestion &) { return path; });
+    window->networkWindowShown()->findChild<QPushButton *>("bCheckLog")->click();
 }
 
 NetworkReach TestNetworkWindow::reach() const
@@ -162,6 +190,15 @@ void TestNetworkWindow::step(const QString &line)
                        return frame.count('\0') == frame.size();
                    });
         }()));
+    } else if (words[0] == "check") {
+        checkLog(words.mid(1));
+    } else if (line.startsWith("report: ")) {
+        const QString report = shown->findChild<QPlainTextEdit *>("checkReport")->toPlainText();
+        const QString expected = line.mid(line.indexOf(' ') + 1);
+        const QStringList lines = report.split('\n');
+        QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                             [&](const QString &shown) { return shown.startsWith(expected); }),
+                 qPrintable(report));
     } else if (line == "silent") {
         QCoreApplication::processEvents();
         for (const auto &node : nodes) {
@@ -190,6 +227,12 @@ void TestNetworkWindow::nodesOnLoopback_data()
                        "form 127.0.0.8", "not seen", "form 127.0.0.7", "seen"};
     QTest::newRow("the form's node not seen while nothing answers")
         << QStringList{"form 2.0.0.15", "node A 127.0.0.9 1", "open", "rows 1", "not seen"};
+    QTest::newRow("a log checked against the nodes heard: one unit there, one missing")
+        << QStringList{"node A 127.0.0.12 1", "open", "rows 1",
+                       "check 1@127.0.0.12 2@127.0.0.13",
+                       "report: Unité 1 (127.0.0.12) : présente",
+                       "report: Unité 2 (127.0.0.13) : absente",
+                       "report: La série ne correspond pas à son journal : voir ci-dessus."};
     QTest::newRow("Tester on the node's universes, black on Arrêter")
         << QStringList{"node A 127.0.0.10 1", "open", "rows 1", "test 0", "dmx A", "stop",
                        "black A"};
