@@ -213,23 +213,28 @@ void NetworkWindow::showRow(int rowIndex, const NodeRow &row)
         remark,
     };
     const bool formNode = answersAt(row, discovery.nodes(), ipv4(formAddress));
+    const QColor colour = !row.conflict.isEmpty() ? ConflictColour
+                          : row.gone ? palette().color(QPalette::Disabled, QPalette::Text)
+                                     : palette().color(QPalette::Text);
+    QFont font = ui->nodes->font();
+    font.setBold(formNode);
     for (int column = 0; column < ColumnCount; ++column) {
         QTableWidgetItem *item = ui->nodes->item(rowIndex, column);
         if (!item) {
             item = new QTableWidgetItem;
             ui->nodes->setItem(rowIndex, column, item);
         }
-        item->setText(texts[column]);
-        item->setToolTip(column == NameColumn ? reply.longNameText() : texts[column]);
-        if (!row.conflict.isEmpty())
-            item->setForeground(ConflictColour);
-        else if (row.gone)
-            item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
-        else
-            item->setForeground(palette().color(QPalette::Text));
-        QFont font = ui->nodes->font();
-        font.setBold(formNode);
-        item->setFont(font);
+        // Only what changed: every change makes the table measure its
+        // columns again, and most refreshes change the time alone.
+        const QString toolTip = column == NameColumn ? reply.longNameText() : texts[column];
+        if (item->text() != texts[column])
+            item->setText(texts[column]);
+        if (item->toolTip() != toolTip)
+            item->setToolTip(toolTip);
+        if (item->foreground().color() != colour)
+            item->setForeground(colour);
+        if (item->font() != font)
+            item->setFont(font);
     }
 }
 
