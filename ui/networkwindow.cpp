@@ -168,6 +168,10 @@ std::vector<NodeDiscovery::Target> NetworkWindow::userTargets() const
 void NetworkWindow::applyPollAddress()
 {
     const QString text = ui->pollAddress->text().trimmed();
+    // Qt 5 says so also when the field merely loses the focus.
+    if (text == appliedPollAddress)
+        return;
+    appliedPollAddress = text;
     lastNote = !text.isEmpty() && userTargets().empty()
                    ? QStringLiteral("« %1 » n'est pas une adresse IPv4 : chaque interface "
                                     "active est interrogée.").arg(text)

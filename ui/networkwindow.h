@@ -76,4 +76,5 @@ private:
     QString selectedKey;
     QString testedNode;
     QString lastNote; // from the test or the address typed
+    QString appliedPollAddress; // the "Interroger" text polled now
 };
