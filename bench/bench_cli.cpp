@@ -4,6 +4,7 @@
 // is there. Each figure is the median of several runs.
 
 #include "cli/cliapp.h"
+#include "cliseriesunit.h"
 #include "link/lineoutput.h"
 #include "link/systemclock.h"
 #include "sim/fakehid.h"
@@ -22,66 +23,6 @@ constexpr int ShowRuns = 10;
 // The node's 500 ms store pause and one 100 ms poll.
 constexpr int SeriesUnitGoalMs = 600;
 constexpr int ShowGoalMs = 50;
-const QString VerifiedMark = QStringLiteral(": vérifié");
-
-// The real clock; the first sleep (the series waiting for a node) plugs the
-// node in and starts the stopwatch, before the poll's own wait.
-class PluggingClock : public SystemClock
-{
-public:
-    void sleepMs(int milliseconds) override
-    {
-        if (onFirstSleep) {
-            onFirstSleep();
-            onFirstSleep = nullptr;
-        }
-        SystemClock::sleepMs(milliseconds);
-    }
-
-    std::function<void()> onFirstSleep;
-};
-
-class SilentOutput : public LineOutput
-{
-public:
-    void print(const QString &) override {}
-    void note(const QString &) override {}
-};
-
-// Keeps nothing; notes when the unit is verified.
-class StopwatchOutput : public SilentOutput
-{
-public:
-    explicit StopwatchOutput(const QElapsedTimer &stopwatch) : stopwatch(stopwatch) {}
-    void print(const QString &line) override
-    {
-        if (line.endsWith(VerifiedMark))
-            verifiedAtMs = stopwatch.elapsed();
-    }
-
-    const QElapsedTimer &stopwatch;
-    qint64 verifiedAtMs = -1;
-};
-
-qreal median(std::vector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return static_cast<qreal>(values[values.size() / 2]);
-}
-
-qint64 oneSeriesUnit()
-{
-    fakehid::reset();
-    QElapsedTimer stopwatch;
-    PluggingClock clock;
-    clock.onFirstSleep = [&stopwatch] {
-        fakehid::plug();
-        stopwatch.start();
-    };
-    StopwatchOutput output(stopwatch);
-    CliApp(clock, output).run({"series", "curtain", "--from", "1", "--count", "1"});
-    return output.verifiedAtMs;
-}
 
 qint64 oneShow()
 {
@@ -112,7 +53,7 @@ class BenchCli : public QObject
 private slots:
     void seriesUnitPlugInToVerified()
     {
-        const qreal ms = medianOf(SeriesRuns, oneSeriesUnit);
+        const qreal ms = medianOf(SeriesRuns, oneCliSeriesUnit);
         QVERIFY(ms >= 0);
         qInfo("series unit, plug-in to verified: %.0f ms (goal <= %d ms)", ms, SeriesUnitGoalMs);
     }

@@ -33,6 +33,7 @@ extern const QString Log;
 extern const QString Poll;
 extern const QString Check;
 extern const QString Seconds;
+extern const QString ReuseNumber;
 extern const QString Help;
 } // namespace Option
 

@@ -109,7 +109,7 @@ const std::vector<CliApp::CommandSpec> &CliApp::commands()
         {"curtain", 1, 1, oneNode + QStringList{Option::Size}, &CliApp::curtain},
         {"costume", 1, 1, oneNode, &CliApp::costume},
         {"series", 1, 1,
-         {Option::Wait, Option::From, Option::Size, Option::Count, Option::Log},
+         {Option::Wait, Option::From, Option::Size, Option::Count, Option::Log, Option::ReuseNumber},
          &CliApp::series},
         {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check}, &CliApp::network},
         {"test", 1, 1, {Option::Wait, Option::Seconds}, &CliApp::testPattern},
@@ -371,6 +371,7 @@ int CliApp::series()
     SeriesPlan plan;
     plan.kind = kindName == CurtainKind ? UnitKind::Curtain : UnitKind::Costume;
     plan.retryWindowMs = waitMs;
+    plan.reuseLogged = arguments.has(Option::ReuseNumber);
     // The log is read before anything else: one that is not a series log
     // ends the command before any node is looked for.
     SeriesLog log;
@@ -379,15 +380,28 @@ int CliApp::series()
         if (!logFailure.isEmpty())
             return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
     }
-    if (!arguments.has(Option::From))
-        return fail(Exit::BadInput, QStringLiteral("series : --from N est attendu"));
+    const std::optional<int> logged = SeriesRun::numberAfter(log.rows());
+    if (!arguments.has(Option::From) && !logged)
+        return fail(Exit::BadInput, QStringLiteral("series : --from N est attendu (ou un journal "
+                                                   "--log qui tient des unités vérifiées)"));
     QString failure;
-    const std::optional<int> from = unitNumber(arguments.value(Option::From), plan.kind, failure);
+    const QString fromText =
+        arguments.has(Option::From) ? arguments.value(Option::From) : QString::number(*logged);
+    const std::optional<int> from = unitNumber(fromText, plan.kind, failure);
     const std::optional<int> size = curtainSize(arguments.value(Option::Size), failure);
     if (!from || !size)
         return fail(Exit::BadInput, failure);
     plan.from = *from;
     plan.size = *size;
+    if (const SeriesRow *row = SeriesRun::verifiedRow(log.rows(), plan.from)) {
+        if (!plan.reuseLogged)
+            return fail(Exit::BadInput,
+                        QStringLiteral("--from %1 : le journal %2 tient déjà le numéro %1 (%3) "
+                                       "vérifié, ligne %4 ; --reuse-number le redonne quand même")
+                            .arg(plan.from)
+                            .arg(quoted(log.path()), row->address)
+                            .arg(row->line));
+    }
     if (arguments.has(Option::Count)) {
         const QString count = arguments.value(Option::Count);
         const int units = wholeNumber(count, LargestUnitNumber + 1).value_or(0);
@@ -402,6 +416,11 @@ int CliApp::series()
                             .arg(LargestUnitNumber));
         plan.count = units;
     }
+    if (!arguments.has(Option::From))
+        output.note(QStringLiteral("Le journal tient des unités vérifiées jusqu'au numéro %1 : la "
+                                   "série continue au %2")
+                        .arg(plan.from - 1)
+                        .arg(plan.from));
     SeriesRun run(plan, finder, clock, output, log);
     run.run();
     return run.endedOnFailure() ? Exit::NodeFailure : Exit::Done;

@@ -22,14 +22,18 @@ Commandes :
   factory-reset            écrit les paramètres d'usine, puis vérifie
   curtain N [--size T]     fait du node le rideau N (adresse 2.0.0.N+14), vérifié
   costume N                fait du node le costume N (adresse 2.0.0.N+14), vérifié
-  series curtain|costume --from N [--size T] [--count K] [--log FICHIER.csv]
-                           met en place une série : attend un node (sans limite de
+  series curtain|costume [--from N] [--size T] [--count K] [--log FICHIER.csv]
+         [--reuse-number]  met en place une série : attend un node (sans limite de
                            temps), écrit l'unité N, vérifie, attend qu'il soit
                            débranché, passe à N+1.
                            Un node qui tient déjà une configuration écrite par la
                            série n'est pas réécrit (son numéro de série ne suffit
-                           pas) ; un échec garde le numéro. Ctrl+C termine avec un
-                           bilan.
+                           pas), ni un node qui tient déjà le préréglage d'une
+                           autre unité ; un échec garde le numéro. Ctrl+C termine
+                           avec un bilan.
+                           Le journal est la mémoire de la série : sans --from, elle
+                           continue après le plus grand numéro qu'il tient comme
+                           vérifié ; un numéro qu'il tient déjà n'est pas redonné.
   network [--poll ADRESSE] [--wait S] [--json]
                            les nodes Art-Net qui répondent sur le réseau : adresse,
                            nom, MAC, univers (numéro et net.sous-réseau.univers),
@@ -53,13 +57,20 @@ Options :
   --json                   show : la configuration au format de save ;
                            network : les nodes et les conflits en JSON
   --size 2X1|3X2|4X2       taille du rideau (2X1 par défaut)
-  --from N                 series : numéro de la première unité
+  --from N                 series : numéro de la première unité (par défaut, le
+                           suivant du journal)
   --count K                series : s'arrête après K unités vérifiées
   --log FICHIER.csv        series : ajoute une ligne par node (numéro, adresse,
                            capacité, série, heure, résultat), séparée par des
-                           points-virgules, en UTF-8 avec BOM (Excel, LibreOffice)
-  --poll ADRESSE[:PORT]    network : n'interroge que cette adresse (sinon la
-                           diffusion de chaque interface réseau active)
+                           points-virgules, en UTF-8 avec BOM (Excel, LibreOffice),
+                           et l'unité (rideau et sa taille, ou costume) ; un
+                           journal existant est lu d'abord et complété, jamais
+                           réécrit
+  --reuse-number           series : redonne quand même un numéro que le journal
+                           tient déjà comme vérifié (un node remplacé)
+  --poll ADRESSE[:PORT]    network : n'interroge que cette adresse, ou ces adresses
+                           séparées par des virgules (sinon la diffusion de chaque
+                           interface réseau active)
   --check JOURNAL.csv      network : le journal d'une série à vérifier
   --seconds S              test : durée de la mire, de 1 à 60 secondes (60 par
                            défaut)

@@ -138,14 +138,20 @@ int CliApp::network()
     NodeDiscovery discovery(clock);
     const bool polledInterfaces = !arguments.has(Option::Poll);
     if (!polledInterfaces) {
-        QString failure;
-        const std::optional<NodeDiscovery::Target> target =
-            pollTarget(arguments.value(Option::Poll), failure);
-        if (!target)
-            return fail(Exit::BadInput, QStringLiteral("--poll : ") + failure);
-        discovery.setTargets({*target});
+        // One address, or several separated by commas.
+        std::vector<NodeDiscovery::Target> targets;
+        for (const QString &text : arguments.value(Option::Poll).split(QLatin1Char(','))) {
+            QString failure;
+            const std::optional<NodeDiscovery::Target> target = pollTarget(text.trimmed(), failure);
+            if (!target)
+                return fail(Exit::BadInput, QStringLiteral("--poll : ") + failure);
+            targets.push_back(*target);
+        }
+        discovery.setTargets(targets);
     }
     std::vector<SeriesRow> rows;
+    if (arguments.has(Option::Check) && arguments.has(Option::Json))
+        return fail(Exit::BadInput, QStringLiteral("--json ne s'applique pas à --check"));
     if (arguments.has(Option::Check)) {
         const QString path = arguments.value(Option::Check);
         if (!QFileInfo(path).isFile())
@@ -271,13 +277,21 @@ int CliApp::testPattern()
     output.print(QStringLiteral("Mire envoyée à %1, univers %2, pendant %3 s (Ctrl+C pour arrêter)")
                      .arg(target->address.toString(), universesText(universes))
                      .arg(seconds));
+    // Frames on a fixed beat, so that the time spent sending does not slow
+    // the rate below 40 a second.
+    qint64 nextFrame = clock.elapsedMs();
     while (sender.isRunning()) {
         QCoreApplication::processEvents();
         if (stopRequested()) {
             sender.stop();
             break;
         }
-        clock.sleepMs(TestPatternSender::FrameIntervalMs);
+        nextFrame += TestPatternSender::FrameIntervalMs;
+        const qint64 wait = nextFrame - clock.elapsedMs();
+        if (wait > 0)
+            clock.sleepMs(static_cast<int>(wait));
+        else
+            nextFrame = clock.elapsedMs(); // behind: no burst to catch up
         sender.sendFrame();
     }
     output.print(QStringLiteral("Mire arrêtée après %1 images : noir envoyé").arg(sender.framesSent()));

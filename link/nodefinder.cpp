@@ -47,11 +47,11 @@ bool isNamed(const PluggedNode &node, const QString &wanted)
 
 } // namespace
 
-QString accessRefusedText(const QStringList &paths)
+QString accessRefusedText(const QStringList &paths, const QString &fix)
 {
     return QStringLiteral("%1 : %2 ; %3")
         .arg(message(Status::AccessRefused), paths.join(QStringLiteral(", ")),
-             message(AccessRefusedCommandFix));
+             fix.isEmpty() ? message(AccessRefusedCommandFix) : fix);
 }
 
 NodeFinder::NodeFinder(Clock &clock, LineOutput &output) : clock(clock), output(output)
@@ -124,7 +124,7 @@ std::optional<FindOutcome> NodeFinder::lookOnce(const NodeWait &wait)
         return decided;
     const QStringList refused = refusedPaths();
     if (!refused.isEmpty())
-        sayOnce(saidRefused, accessRefusedText(refused));
+        sayOnce(saidRefused, accessRefusedText(refused, refusedFix));
     lastSeen = nodes;
     return std::nullopt;
 }

@@ -37,6 +37,10 @@ public:
 
     NodeFinder(Clock &clock, LineOutput &output);
 
+    // What to do about a node that cannot be opened, as the finder says it
+    // while it waits; by default the command line's hint.
+    void setAccessRefusedFix(const QString &fix) { refusedFix = fix; }
+
     // Opens every node plugged in now, numbered in enumeration order.
     std::vector<PluggedNode> openAll();
     // Nodes found at the last openAll but refused (no access).
@@ -68,7 +72,9 @@ private:
     bool saidRefused = false;
     bool saidSeveral = false;
     std::vector<PluggedNode> lastSeen; // by the last look that did not decide
+    QString refusedFix;
 };
 
-// The French hint given with a node that could not be opened.
-QString accessRefusedText(const QStringList &paths);
+// The French hint given with a node that could not be opened: what to do
+// about it, by default the command line's.
+QString accessRefusedText(const QStringList &paths, const QString &fix = QString());

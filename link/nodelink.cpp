@@ -1,5 +1,6 @@
 #include "link/nodelink.h"
 
+#include "link/readretries.h"
 #include "usb/nodeexchange.h"
 
 NodeLink::NodeLink(int device, Clock &clock, qint64 retryWindowMs)
@@ -7,27 +8,26 @@ NodeLink::NodeLink(int device, Clock &clock, qint64 retryWindowMs)
 {
 }
 
-bool NodeLink::readOnce()
+std::optional<NodeReport> NodeLink::readOnce()
 {
     const NodeReport request = buffer;
     const int received = requestConfiguration(device, buffer);
     if (received == static_cast<int>(Report::Size))
-        return true;
+        return buffer;
     // A short or failed answer leaves part of the request in the buffer.
     buffer = request;
-    return false;
+    return std::nullopt;
 }
 
 std::optional<NodeReport> NodeLink::read()
 {
-    const qint64 start = clock.elapsedMs();
-    for (int attempt = 1;; ++attempt) {
-        if (readOnce())
-            return buffer;
-        const bool timeLeft = clock.elapsedMs() - start < retryWindowMs;
-        if (attempt >= MaxReadAttempts || !timeLeft)
+    ReadRetries retries(clock, retryWindowMs);
+    for (;;) {
+        if (const std::optional<NodeReport> report = readOnce())
+            return report;
+        if (!retries.another())
             return std::nullopt;
-        clock.sleepMs(RetryPauseMs);
+        clock.sleepMs(ReadRetries::PauseMs);
     }
 }
 

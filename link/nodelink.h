@@ -10,21 +10,19 @@
 class NodeLink
 {
 public:
-    // A read that fails or times out is tried again, MaxReadAttempts times
-    // at most and within retryWindowMs: a node that is busy storing a
-    // configuration may miss one request.
-    static constexpr int MaxReadAttempts = 3;
-    static constexpr int RetryPauseMs = 200;
-
     NodeLink(int device, Clock &clock, qint64 retryWindowMs);
 
-    // The node's configuration: a complete 64-byte answer, or nothing.
+    // The node's configuration: a complete 64-byte answer, or nothing. A
+    // read that fails or times out is tried again as ReadRetries says,
+    // sleeping on the clock between attempts.
     std::optional<NodeReport> read();
+    // One attempt of a read, for a caller that retries in its own way.
+    std::optional<NodeReport> readOnce();
     // Writes a configuration (command 1); true when the node took all of it.
     bool write(const NodeReport &configuration);
+    qint64 retryWindow() const { return retryWindowMs; }
 
 private:
-    bool readOnce();
 
     int device;
     Clock &clock;

@@ -19,7 +19,12 @@ WriteOutcome writeVerified(NodeLink &link, const NodeReport &configuration)
 {
     if (!link.write(configuration))
         return {WriteResult::WriteFailed, {}};
-    const std::optional<NodeReport> readBack = link.read();
+    return readBackOutcome(link.read(), configuration);
+}
+
+WriteOutcome readBackOutcome(const std::optional<NodeReport> &readBack,
+                             const NodeReport &configuration)
+{
     if (!readBack)
         return {WriteResult::NoReadBack, {}};
     return {holdsConfiguration(*readBack, configuration) ? WriteResult::Verified

@@ -19,5 +19,9 @@ struct WriteOutcome {
 // is the capacity the node reports whatever was written.
 WriteOutcome writeVerified(NodeLink &link, const NodeReport &configuration);
 
+// How a read-back after a write went: nullopt when the node did not answer.
+WriteOutcome readBackOutcome(const std::optional<NodeReport> &readBack,
+                             const NodeReport &configuration);
+
 // True when a node's configuration holds bytes 1..32 of the written one.
 bool holdsConfiguration(const NodeReport &node, const NodeReport &written);

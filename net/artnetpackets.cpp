@@ -136,10 +136,10 @@ public:
         for (std::size_t i = 0; i < N; ++i)
             byte(offset + static_cast<int>(i), values[i]);
     }
-    // Cut to leave room for the terminating zero the field keeps.
+    // Cut to the field; a shorter name keeps its terminating zero.
     void text(int offset, int size, const QByteArray &value)
     {
-        const QByteArray cut = value.left(size - 1);
+        const QByteArray cut = value.left(size);
         std::copy(cut.begin(), cut.end(), bytes.begin() + offset);
     }
     void header(std::uint16_t op)

@@ -111,8 +111,9 @@ struct PollReply {
 // Reads an ArtPollReply: false, with `reply` untouched, when the datagram is
 // not one or is shorter than its IP field. Never reads past the datagram.
 bool decodePollReply(const QByteArray &datagram, PollReply &reply);
-// The full 239-byte reply; names are cut to their field and keep a
-// terminating zero.
+// The full 239-byte reply; names are cut to their field (a shorter name
+// keeps its terminating zero; one that fills its field, as read from a node
+// that sent it so, has none).
 QByteArray encodePollReply(const PollReply &reply);
 
 struct DmxPacket {

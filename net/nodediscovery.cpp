@@ -64,11 +64,15 @@ bool NodeDiscovery::bindSocket()
     const bool shared = portHeldElsewhere(bindAddress, bindPort);
     socket = new QUdpSocket(this);
     if (!socket->bind(bindAddress, bindPort, SharedBind)) {
-        setError(tr("Le port UDP %1 ne peut pas être ouvert (%2) : un autre programme le tient "
-                    "sans le partager. Fermez le logiciel d'éclairage qui l'utilise, puis "
-                    "recommencez.")
-                     .arg(bindPort)
-                     .arg(socket->errorString()));
+        setError(socket->error() == QAbstractSocket::AddressInUseError
+                     ? tr("Le port UDP %1 ne peut pas être ouvert (%2) : un autre programme le "
+                          "tient sans le partager. Fermez le logiciel d'éclairage qui l'utilise, "
+                          "puis recommencez.")
+                           .arg(bindPort)
+                           .arg(socket->errorString())
+                     : tr("Le port UDP %1 ne peut pas être ouvert : %2")
+                           .arg(bindPort)
+                           .arg(socket->errorString()));
         delete socket;
         socket = nullptr;
         return false;
@@ -96,6 +100,11 @@ bool NodeDiscovery::isRunning() const
 quint16 NodeDiscovery::boundPort() const
 {
     return socket ? socket->localPort() : 0;
+}
+
+QString NodeDiscovery::networkAdvice(const QHostAddress &nodeAddress) const
+{
+    return targets.empty() ? missingNetworkAdvice(upInterfaceAddresses(), nodeAddress) : QString();
 }
 
 void NodeDiscovery::clearNodes()

@@ -68,6 +68,11 @@ public:
     // system chose for port 0); 0 while stopped.
     quint16 boundPort() const;
 
+    // When polling the interfaces and none is on the network of
+    // `nodeAddress` (2.0.0.0/8 for the presets): in French, which address to
+    // give this computer. Empty otherwise.
+    QString networkAdvice(const QHostAddress &nodeAddress) const;
+
     const std::vector<SeenNode> &nodes() const { return table.nodes(); }
     std::vector<NodeConflict> conflicts() const { return findConflicts(table.nodes()); }
     void clearNodes();

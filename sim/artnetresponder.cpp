@@ -87,6 +87,9 @@ std::vector<ArtNet::PollReply> ArtNetResponder::replies() const
     base.mac = macAddress;
     base.bindIp = base.ipField;
 
+    // A node without an output universe still answers, once.
+    if (bySubNet.empty())
+        return {base};
     std::vector<ArtNet::PollReply> all;
     for (const auto &group : bySubNet) {
         const std::vector<int> &ports = group.second;

@@ -43,7 +43,8 @@ public:
 
     // The port-addresses the replies report, in patch order.
     std::vector<int> universes() const;
-    // The replies to one poll, one per group of ports.
+    // The replies to one poll, one per group of ports (one without ports for
+    // a node without universes).
     std::vector<ArtNet::PollReply> replies() const;
 
     // Every ArtDmx received since start, in order.

@@ -99,5 +99,9 @@ inline void resetCliState()
     resetSharedState();
     clearStopRequest();
     transportPauses().clear();
-    setHidPause([](int milliseconds) { transportPauses().push_back(milliseconds); });
+    // A pause of no length (a series paces itself) is no pause.
+    setHidPause([](int milliseconds) {
+        if (milliseconds > 0)
+            transportPauses().push_back(milliseconds);
+    });
 }

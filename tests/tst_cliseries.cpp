@@ -89,6 +89,8 @@ private slots:
     void stopEndsWithSummary();
     void logNotASeriesLog_data();
     void logNotASeriesLog();
+    void logIsTheMemory_data();
+    void logIsTheMemory();
 };
 
 // Four curtains: a replugged unit with a serial number and one without are
@@ -363,6 +365,101 @@ void TestCliSeries::logNotASeriesLog()
         QFile file(logPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), content);
+    }
+}
+
+namespace {
+
+const QByteArray LogHeader = "\xEF\xBB\xBFnuméro;adresse;capacité;série;heure;résultat;unité\n";
+const QByteArray OldLogHeader = "\xEF\xBB\xBFnuméro;adresse;capacité;série;heure;résultat\n";
+const QByteArray LoggedOneToThree = "1;2.0.0.15;16;A1;2024-04-30T10:00:00;vérifié;rideau 2X1\n"
+                                    "2;2.0.0.16;16;A2;2024-04-30T10:01:00;vérifié;costume\n"
+                                    "3;2.0.0.17;16;A3;2024-04-30T10:02:00;vérifié;rideau 2X1\n";
+
+} // namespace
+
+void TestCliSeries::logIsTheMemory_data()
+{
+    QTest::addColumn<QByteArray>("log");      // empty: no --log
+    QTest::addColumn<QStringList>("options"); // after "series curtain"
+    QTest::addColumn<int>("costume");         // the plugged node holds this costume; 0: not a unit
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");        // printed or noted, from its start
+    QTest::addColumn<int>("unit");            // the curtain the node holds after; 0: not written
+
+    QTest::newRow("a log holding 1 to 3 goes on at 4")
+        << LogHeader + LoggedOneToThree << QStringList{"--count", "1"} << 0 << Exit::Done
+        << "Rideau 4 : 2.0.0.18, 16 univers" << 4;
+    QTest::newRow("a log written before the unit column")
+        << OldLogHeader + "1;2.0.0.15;16;;2024-04-30T10:00:00;vérifié\n"
+                          "2;2.0.0.16;16;;2024-04-30T10:01:00;échec : écriture refusée par le node\n"
+        << QStringList{"--count", "1"} << 0 << Exit::Done << "Rideau 2 : 2.0.0.16, 16 univers" << 2;
+    QTest::newRow("a first number the log holds is refused")
+        << LogHeader + LoggedOneToThree << QStringList{"--from", "2"} << 0 << Exit::BadInput
+        << "nodeconfig-cli: --from 2 : le journal « %1 » tient déjà le numéro 2 (2.0.0.16) vérifié, "
+           "ligne 3 ; --reuse-number le redonne quand même"
+        << 0;
+    QTest::newRow("--reuse-number gives it again")
+        << LogHeader + LoggedOneToThree << QStringList{"--from", "2", "--reuse-number", "--count", "1"}
+        << 0 << Exit::Done << "Rideau 2 : 2.0.0.16, 16 univers" << 2;
+    QTest::newRow("a series stops before a number the log holds")
+        << LogHeader + LoggedOneToThree.mid(LoggedOneToThree.indexOf("2;")) << QStringList{"--from", "1"}
+        << 0 << Exit::Done
+        << "Le journal « %1 » tient déjà le rideau 2 (2.0.0.16), vérifié le 30/04/2024 10:01:00, "
+           "ligne 2 : la série s'arrête"
+        << 1;
+    QTest::newRow("a node holding another unit's preset")
+        << QByteArray() << QStringList{"--from", "5"} << 7 << Exit::Done
+        << "Node fakehid:0 (sans numéro de série) : déjà costume 7 (2.0.0.21) : pas réécrit ; "
+           "débranchez-le, ou renumérotez-le à la main : le numéro reste 5"
+        << 0;
+    QTest::newRow("no --from and nothing logged")
+        << QByteArray() << QStringList{} << 0 << Exit::BadInput
+        << "nodeconfig-cli: series : --from N est attendu" << 0;
+}
+
+// What the log holds decides the series' numbers; a node holding any unit's
+// preset is named, not rewritten.
+void TestCliSeries::logIsTheMemory()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, options);
+    QFETCH(int, costume);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    QFETCH(int, unit);
+
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("série.csv");
+    QStringList arguments = QStringList{"series", "curtain"} + options;
+    if (!log.isEmpty()) {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+        arguments << "--log" << logPath;
+    }
+    const NodeReport held = costume > 0 ? costumeReport(costume, LargeCapacity) : sampleConfiguration();
+    const fakehid::DeviceId node = fakehid::plug(held);
+    std::vector<Step> steps = {[node] { fakehid::unplug(node); }};
+    FakeClock clock;
+    runScript(clock, steps);
+
+    const CliRun run = runCli(arguments, clock);
+    QCOMPARE(run.status, status);
+    const QString expected = line.contains("%1") ? line.arg(logPath) : line;
+    const QStringList lines = run.lines.printed + run.lines.noted;
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [&expected](const QString &said) { return said.startsWith(expected); }),
+             qPrintable(lines.join('\n')));
+    if (unit == 0) {
+        QCOMPARE(writesTo(node), 0);
+    } else {
+        COMPARE_REPORT(storedConfiguration(node), curtainReport(unit, CurtainSize::TwoByOne, LargeCapacity));
+    }
+    if (status == Exit::BadInput && !log.isEmpty()) {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), log);
     }
 }
 

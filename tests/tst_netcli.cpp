@@ -89,6 +89,9 @@ private slots:
             << QStringList{"network", "--poll", "%two"} << Exit::NodeFailure
             << "Conflit : 127.0.0.6 répond avec plusieurs adresses MAC : 00:1a:2b:00:00:01, "
                "00:1a:2b:00:00:02.";
+        QTest::newRow("several addresses")
+            << QStringList{"network", "--poll", "127.0.0.9:9, %node"} << Exit::Done
+            << "127.0.0.2 : Node LED virtuel";
         QTest::newRow("nobody answers") << QStringList{"network", "--poll", "127.0.0.9:9"}
                                         << Exit::Done << "Aucun node n'a répondu.";
         QTest::newRow("not an address") << QStringList{"network", "--poll", "2.0.0"} << Exit::BadInput

@@ -12,9 +12,12 @@ FileChooser &installedChooser()
 
 QString fileDialog(QWidget *parent, const FileQuestion &question)
 {
+    // A file appended to is not replaced: the dialog does not ask to.
+    const QFileDialog::Options options =
+        question.appends ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options();
     return question.purpose == FileQuestion::Purpose::Save
         ? QFileDialog::getSaveFileName(parent, question.caption, question.proposedPath,
-                                       question.filter)
+                                       question.filter, nullptr, options)
         : QFileDialog::getOpenFileName(parent, question.caption, question.proposedPath,
                                        question.filter);
 }

@@ -13,6 +13,7 @@ struct FileQuestion {
     QString caption;
     QString proposedPath; // the folder to start in, with a proposed name to save
     QString filter;
+    bool appends = false; // to save: an existing file is added to, not replaced
 };
 
 // Answers with the chosen path, or an empty string when the user cancels.

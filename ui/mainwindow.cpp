@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/sharedstate.h"
+#include "protocol/decode.h"
 #include "protocol/itemnames.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
@@ -129,11 +130,15 @@ void MainWindow::showSeriesWindow()
     if (!seriesWindow) {
         seriesWindow = new SeriesWindow(this);
         connect(seriesWindow, &SeriesWindow::runningChanged, this,
-                [this](bool running) {
-                    // The form shows each node the series writes.
-                    openedFile.clear();
-                    setWritingEnabled(!running);
-                });
+                &MainWindow::seriesRunningChanged);
+        connect(seriesWindow, &SeriesWindow::nodeRead, this, &MainWindow::showSeriesRead);
+        connect(seriesWindow, &SeriesWindow::unitVerified, this, &MainWindow::followSeries);
+        // One numbering: Ajouter's numbers are the next series' too.
+        const auto followForm = [this] {
+            seriesWindow->followForm(ui->numRideau->text(), ui->numCostume->text());
+        };
+        connect(ui->numRideau, &QLineEdit::textChanged, seriesWindow, followForm);
+        connect(ui->numCostume, &QLineEdit::textChanged, seriesWindow, followForm);
     }
     seriesWindow->startFrom(ui->numRideau->text(), ui->cbRideau->currentIndex(),
                             ui->numCostume->text());
@@ -159,6 +164,28 @@ void MainWindow::showFormAddressOnNetwork()
     const QStringList octets = {ui->ipa1->text(), ui->ipa2->text(), ui->ipa3->text(),
                                 ui->ipa4->text()};
     networkWindow->setFormAddress(octets.join(QLatin1Char('.')));
+}
+
+void MainWindow::seriesRunningChanged(bool running)
+{
+    seriesRunning = running;
+    // The form shows each node the series reads.
+    openedFile.clear();
+    setWritingEnabled(!running);
+    if (!running)
+        waitingForNode = true;
+}
+
+void MainWindow::showSeriesRead(const NodeReport &configuration)
+{
+    reportBuffer = configuration;
+    decodeReport(reportBuffer);
+    reportBuffer[Report::Command] = cmdWriteConfig;
+}
+
+void MainWindow::followSeries(UnitKind kind, int nextNumber)
+{
+    (kind == UnitKind::Curtain ? ui->numRideau : ui->numCostume)->setText(QString::number(nextNumber));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

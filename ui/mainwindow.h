@@ -3,6 +3,7 @@
 #include "protocol/decode.h"
 #include "protocol/fieldmap.h"
 #include "protocol/nodereport.h"
+#include "protocol/validation.h"
 #include "ui/networkreach.h"
 
 #include <QMainWindow>
@@ -90,7 +91,12 @@ private:
     void showNetworkWindow();
     // The network window marks the node whose address the form holds.
     void showFormAddressOnNetwork();
-    // While a series runs, it alone writes to the node.
+    // While a series runs, it alone writes to the node and reads it; the
+    // search takes the node back once it ends.
+    void seriesRunningChanged(bool running);
+    // The form shows what the series read, and its numbers follow the series.
+    void showSeriesRead(const NodeReport &configuration);
+    void followSeries(UnitKind kind, int nextNumber);
     void setWritingEnabled(bool enabled);
     // The report a send or a save encodes the form onto: the one last read
     // or written, with the reserved bytes of an opened file, as a load
@@ -108,6 +114,7 @@ private:
     SeriesWindow *seriesWindow = nullptr; // made when first asked for
     NetworkWindow *networkWindow = nullptr; // likewise
     NetworkReach networkReach;
+    bool seriesRunning = false;
     // The configuration file the form shows until a command writes to the
     // node: a node read meanwhile leaves the form as opened, so that it can
     // be cloned onto a node plugged in after the file was opened.

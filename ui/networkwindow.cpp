@@ -1,6 +1,5 @@
 #include "ui/networkwindow.h"
 
-#include "net/networkinterfaces.h"
 #include "net/seriescheck.h"
 #include "net/seriescheckreport.h"
 #include "series/serieslog.h"
@@ -269,11 +268,9 @@ void NetworkWindow::showNotes()
     if (!discovery.sharedPortWarning().isEmpty())
         notes << discovery.sharedPortWarning();
     const QHostAddress node = ipv4(formAddress);
-    if (reach.targets.empty() && userTargets().empty() && !node.isNull()) {
-        const QString advice = missingNetworkAdvice(upInterfaceAddresses(), node);
-        if (!advice.isEmpty())
-            notes << advice;
-    }
+    const QString advice = node.isNull() ? QString() : discovery.networkAdvice(node);
+    if (!advice.isEmpty())
+        notes << advice;
     if (!lastNote.isEmpty())
         notes << lastNote;
     ui->notes->setText(notes.join(QLatin1Char('\n')));

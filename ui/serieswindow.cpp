@@ -1,15 +1,18 @@
 #include "ui/serieswindow.h"
 
-#include "app/sharedstate.h"
+#include "app/messages.h"
 #include "protocol/itemnames.h"
 #include "protocol/validation.h"
 #include "ui/bytevalidator.h"
 #include "ui/filechooser.h"
 #include "ui_serieswindow.h"
+#include "usb/hidpacing.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 
 namespace {
@@ -24,17 +27,21 @@ const QColor AlreadyDoneColour(0xE0, 0xA0, 0x20);
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 const QString LogFilter = QStringLiteral("Journal CSV (*.csv);;Tous les fichiers (*)");
 const QString ProposedLogName = QStringLiteral("serie.csv");
+const QString LoggedTimeFormat = QStringLiteral("dd/MM/yyyy à HH:mm:ss");
 
 QString kindName(int curtainSize)
 {
     return QStringLiteral("Rideau %1").arg(curtainSizeNames()[curtainSize]);
 }
 
+// The large result's word: the row's, a failure in capitals to be seen
+// from a step away.
 QString attemptWord(SeriesRun::Attempt attempt)
 {
     switch (attempt) {
-    case SeriesRun::Attempt::Verified: return QStringLiteral("vérifié");
-    case SeriesRun::Attempt::AlreadyDone: return QStringLiteral("déjà configuré");
+    case SeriesRun::Attempt::Verified: return SeriesResult::verified();
+    case SeriesRun::Attempt::AlreadyDone: return SeriesResult::alreadyDone();
+    case SeriesRun::Attempt::OtherUnit:
     case SeriesRun::Attempt::Failed: break;
     }
     return QStringLiteral("ÉCHEC");
@@ -44,7 +51,8 @@ QColor attemptColour(SeriesRun::Attempt attempt)
 {
     switch (attempt) {
     case SeriesRun::Attempt::Verified: return VerifiedColour;
-    case SeriesRun::Attempt::AlreadyDone: return AlreadyDoneColour;
+    case SeriesRun::Attempt::AlreadyDone:
+    case SeriesRun::Attempt::OtherUnit: return AlreadyDoneColour;
     case SeriesRun::Attempt::Failed: break;
     }
     return FailedColour;
@@ -60,6 +68,8 @@ SeriesWindow::SeriesWindow(QWidget *parent)
         ui->kind->addItem(kindName(size));
     ui->kind->addItem(QStringLiteral("Costume"));
     ui->firstNumber->setValidator(new ByteValidator(ByteFieldMin, ByteFieldMax, this));
+    // The main window's hint: the udev rule, or another program holding it.
+    finder.setAccessRefusedFix(message(AccessRefusedFix));
     QFont large = ui->result->font();
     large.setPointSizeF(large.pointSizeF() * ResultFontScale);
     large.setBold(true);
@@ -70,8 +80,9 @@ SeriesWindow::SeriesWindow(QWidget *parent)
     connect(ui->bLog, &QPushButton::clicked, this, &SeriesWindow::chooseLog);
     connect(ui->kind, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SeriesWindow::showKindNumber);
+    connect(ui->logPath, &QLineEdit::textChanged, this, &SeriesWindow::readChosenLog);
     connect(&pollTimer, &QTimer::timeout, this, &SeriesWindow::poll);
-    pollTimer.setInterval(NodeFinder::PollIntervalMs);
+    pollTimer.setSingleShot(true);
 }
 
 SeriesWindow::~SeriesWindow()
@@ -83,11 +94,17 @@ void SeriesWindow::startFrom(const QString &curtain, int curtainSize, const QStr
 {
     if (isRunning())
         return;
-    curtainNumber = curtain;
-    costumeNumber = costume;
     if (!isCostume())
         ui->kind->setCurrentIndex(curtainSize);
-    showKindNumber();
+    followForm(curtain, costume);
+}
+
+void SeriesWindow::followForm(const QString &curtain, const QString &costume)
+{
+    curtainNumber = curtain;
+    costumeNumber = costume;
+    if (!isRunning())
+        showKindNumber();
 }
 
 bool SeriesWindow::isRunning() const
@@ -100,9 +117,25 @@ bool SeriesWindow::isCostume() const
     return ui->kind->currentIndex() == curtainSizeNames().size();
 }
 
+// A unit's number is its address, whatever its kind: the log's next number
+// goes before a lower one of the form.
 void SeriesWindow::showKindNumber()
 {
-    ui->firstNumber->setText(isCostume() ? costumeNumber : curtainNumber);
+    const QString formNumber = isCostume() ? costumeNumber : curtainNumber;
+    const bool logAhead = logNext && (formNumber.isEmpty() || *logNext > formNumber.toInt());
+    ui->firstNumber->setText(logAhead ? QString::number(*logNext) : formNumber);
+}
+
+// The number after the log's verified units, as soon as the log is named;
+// a log that cannot be read is said when the series starts.
+void SeriesWindow::readChosenLog()
+{
+    std::vector<SeriesRow> rows;
+    const QString logPath = QDir::fromNativeSeparators(ui->logPath->text());
+    logNext.reset();
+    if (!logPath.isEmpty() && SeriesLog::read(logPath, rows).isEmpty())
+        logNext = SeriesRun::numberAfter(rows);
+    showKindNumber();
 }
 
 SeriesPlan SeriesWindow::plan() const
@@ -124,6 +157,7 @@ void SeriesWindow::chooseLog()
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
             .filePath(ProposedLogName);
     question.filter = LogFilter;
+    question.appends = true;
     const QString path = chooseFile(this, question);
     if (!path.isEmpty())
         ui->logPath->setText(QDir::toNativeSeparators(path));
@@ -144,10 +178,49 @@ void SeriesWindow::start()
     }
     run.reset();
     log = std::move(newLog);
+    if (const SeriesRow *row = SeriesRun::verifiedRow(log->rows(), wanted.from))
+        return askToReuse(wanted, *row);
+    startPlan(wanted);
+}
+
+// Not a modal loop: the question waits on its own, and the series starts
+// only once the user said so.
+void SeriesWindow::askToReuse(const SeriesPlan &wanted, const SeriesRow &row)
+{
+    const QString unit = row.kind ? unitKindText(*row.kind, row.size) : QStringLiteral("unité");
+    auto *const question = new QMessageBox(
+        QMessageBox::Warning, windowTitle(),
+        QStringLiteral("Le journal tient déjà le numéro %1 (%2, %3), vérifié le %4 (ligne %5).\n"
+                       "Le redonner au prochain node fera deux nodes à cette adresse.")
+            .arg(row.number)
+            .arg(unit, row.address, row.time.toString(LoggedTimeFormat))
+            .arg(row.line),
+        QMessageBox::NoButton, this);
+    question->setObjectName(QStringLiteral("reuseQuestion"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *const reuse =
+        question->addButton(QStringLiteral("Redonner le numéro %1").arg(row.number),
+                            QMessageBox::AcceptRole);
+    question->setDefaultButton(question->addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole));
+    connect(question, &QMessageBox::finished, this, [this, question, reuse, wanted](int) {
+        if (question->clickedButton() != reuse) {
+            note(QStringLiteral("Série non démarrée : choisissez un autre premier numéro"));
+            return;
+        }
+        SeriesPlan reused = wanted;
+        reused.reuseLogged = true;
+        startPlan(reused);
+    });
+    question->open();
+}
+
+void SeriesWindow::startPlan(const SeriesPlan &wanted)
+{
     LineOutput &lines = *this;
     run = std::make_unique<SeriesRun>(wanted, finder, clock, lines, *log);
+    run->setReadObserver([this](const NodeReport &configuration) { emit nodeRead(configuration); });
+    // The rows of earlier series stay, as the notes do.
     shownAttempts = 0;
-    ui->attempts->setRowCount(0);
     ui->result->clear();
     ui->result->setPalette(palette());
     setRunning(true);
@@ -160,9 +233,11 @@ void SeriesWindow::stop()
     if (!isRunning())
         return;
     run->stop();
-    // Asked while a poll writes a unit, the stop waits for that poll to end.
-    if (!polling)
+    // A unit under way goes on to its end, on its timer; the run ends then.
+    if (!polling && !run->unitUnderWay()) {
+        pollTimer.stop();
         poll();
+    }
 }
 
 void SeriesWindow::poll()
@@ -172,8 +247,51 @@ void SeriesWindow::poll()
     polling = false;
     showNewAttempts();
     showCounts();
-    if (step == SeriesRun::Step::Done)
-        setRunning(false);
+    if (finishAfterPoll)
+        return finishNow();
+    schedule(step);
+}
+
+void SeriesWindow::schedule(SeriesRun::Step step)
+{
+    switch (step) {
+    case SeriesRun::Step::Wait: pollTimer.start(NodeFinder::PollIntervalMs); break;
+    case SeriesRun::Step::Pause: pollTimer.start(run->pauseMs()); break;
+    case SeriesRun::Step::Done: runEnded(); break;
+    }
+}
+
+// Closing or quitting does not wait for the timers: the unit under way is
+// finished here, its pauses slept, so that no node is left written but
+// not verified, nor its row missing from the log.
+void SeriesWindow::finishNow()
+{
+    finishAfterPoll = false;
+    if (!isRunning())
+        return;
+    if (polling) {
+        finishAfterPoll = true;
+        run->stop();
+        return;
+    }
+    pollTimer.stop();
+    run->stop();
+    while (!run->isDone()) {
+        if (run->poll() == SeriesRun::Step::Pause)
+            hidPauseFor(run->pauseMs());
+    }
+    showNewAttempts();
+    showCounts();
+    runEnded();
+}
+
+// The next series starts where this one ended.
+void SeriesWindow::runEnded()
+{
+    pollTimer.stop();
+    (isCostume() ? costumeNumber : curtainNumber) = QString::number(run->nextNumber());
+    setRunning(false);
+    readChosenLog();
 }
 
 SeriesWindow::PlanInputs SeriesWindow::planInputs() const
@@ -186,10 +304,6 @@ void SeriesWindow::setRunning(bool running)
     for (QWidget *const input : planInputs())
         input->setEnabled(!running);
     ui->bStop->setEnabled(running);
-    if (running)
-        pollTimer.start();
-    else
-        pollTimer.stop();
     emit runningChanged(running);
 }
 
@@ -198,11 +312,13 @@ void SeriesWindow::showNewAttempts()
     const std::vector<SeriesRun::AttemptRecord> &attempts = run->attempts();
     if (shownAttempts == attempts.size())
         return;
-    for (; shownAttempts < attempts.size(); ++shownAttempts)
+    for (; shownAttempts < attempts.size(); ++shownAttempts) {
         showAttempt(attempts[shownAttempts]);
+        if (attempts[shownAttempts].attempt == SeriesRun::Attempt::Verified)
+            emit unitVerified(attempts[shownAttempts].row.kind.value_or(UnitKind::Curtain),
+                              attempts[shownAttempts].row.number + 1);
+    }
     showResult(attempts.back());
-    // The main form reads the node again and shows what it now holds.
-    waitingForNode = true;
 }
 
 void SeriesWindow::showAttempt(const SeriesRun::AttemptRecord &record)
@@ -219,9 +335,12 @@ void SeriesWindow::showAttempt(const SeriesRun::AttemptRecord &record)
 
 void SeriesWindow::showResult(const SeriesRun::AttemptRecord &record)
 {
-    ui->result->setText(QStringLiteral("%1 : %2")
-                            .arg(run->unitName(record.row.number, true),
-                                 attemptWord(record.attempt)));
+    // A node holding another unit is named by that unit, in the row's words.
+    ui->result->setText(record.attempt == SeriesRun::Attempt::OtherUnit
+                            ? QStringLiteral("Node %1").arg(record.row.result)
+                            : QStringLiteral("%1 : %2")
+                                  .arg(run->unitName(record.row.number, true),
+                                       attemptWord(record.attempt)));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, attemptColour(record.attempt));
     colours.setColor(QPalette::WindowText, Qt::white);
@@ -247,11 +366,11 @@ void SeriesWindow::print(const QString &line)
 
 void SeriesWindow::note(const QString &line)
 {
-    ui->notes->setText(line);
+    ui->notes->appendPlainText(line);
 }
 
 void SeriesWindow::closeEvent(QCloseEvent *event)
 {
-    stop();
+    finishNow();
     QWidget::closeEvent(event);
 }

@@ -63,6 +63,9 @@ void nameRefusedNodes()
 
 void MainWindow::searchDevice()
 {
+    // A series has the nodes to itself; it says what it reads.
+    if (seriesRunning)
+        return;
     if (waitingForNode) {
         statusText = message(Status::WaitingForNode);
         const int opened = openNode();

@@ -33,7 +33,15 @@ constexpr HidPacing CommandLinePacing{HidPauseAfterWriteMs, false,
 const HidPacing &hidPacing();
 void setHidPacing(const HidPacing &pacing);
 
+// A series paces its exchanges itself, so that the window can wait on a
+// timer: no pause in the transport, and the window's wait for a reply. The
+// store pause after a configuration write is the series' own.
+constexpr HidPacing SeriesPacing{0, false, Node::ReadTimeoutMs};
+
 // What a pause does: by default the calling thread sleeps. Tests that count
 // pauses install their own (an empty function puts the sleep back).
 using HidPause = std::function<void(int milliseconds)>;
 void setHidPause(HidPause pause);
+// Pauses as the transport does after a write: a loop that may block (the
+// command line) pauses through here.
+void hidPauseFor(int milliseconds);

@@ -114,13 +114,18 @@ void pauseAfterWrite(const unsigned char *report, unsigned len)
 {
     if (!pacing.pauseAfterEveryWrite && !isConfigurationWrite(report, len))
         return;
-    if (pauseOverride)
-        pauseOverride(pacing.pauseAfterWriteMs);
-    else
-        std::this_thread::sleep_for(std::chrono::milliseconds(pacing.pauseAfterWriteMs));
+    hidPauseFor(pacing.pauseAfterWriteMs);
 }
 
 } // namespace
+
+void hidPauseFor(int milliseconds)
+{
+    if (pauseOverride)
+        pauseOverride(milliseconds);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 const HidPacing &hidPacing()
 {
