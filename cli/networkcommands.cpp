@@ -11,6 +11,7 @@
 #include "net/networkinterfaces.h"
 #include "net/nodetext.h"
 #include "net/seriescheck.h"
+#include "net/seriescheckreport.h"
 #include "net/testpatternsender.h"
 #include "series/serieslog.h"
 
@@ -51,29 +52,6 @@ QJsonObject nodeJson(const SeenNode &node)
         {QStringLiteral("universes"), universes},
         {QStringLiteral("gone"), node.gone},
     };
-}
-
-QString numbersText(const std::vector<int> &numbers)
-{
-    QStringList parts;
-    for (const int number : numbers)
-        parts << QString::number(number);
-    return parts.join(QStringLiteral(", "));
-}
-
-QString unitCheckLine(const UnitCheck &check)
-{
-    const QString unit = QStringLiteral("Unité %1 (%2)").arg(check.unit.number).arg(check.unit.address);
-    if (!check.seen)
-        return QStringLiteral("%1 : absente").arg(unit);
-    QString line = QStringLiteral("%1 : présente, univers %2").arg(unit, universesText(check.reported));
-    if (check.kindKnown)
-        line += QStringLiteral(" ; son préréglage : %1").arg(numbersText(check.expected));
-    if (!check.universesMatch)
-        line += QStringLiteral(" : ne correspondent ni en comptant de 0 ni en comptant de 1");
-    if (check.duplicate)
-        line += QStringLiteral(" ; plusieurs nodes répondent à cette adresse");
-    return line;
 }
 
 } // namespace
@@ -206,18 +184,8 @@ int CliApp::printNodes(const NodeDiscovery &discovery, bool polledInterfaces)
 int CliApp::checkSeriesLog(NodeDiscovery &discovery, const std::vector<SeriesRow> &rows)
 {
     const SeriesCheck check = checkSeries(loggedUnits(rows), discovery.nodes());
-    for (const UnitCheck &unit : check.units)
-        output.print(unitCheckLine(unit));
-    for (const SeenNode &extra : check.extraNodes)
-        output.print(QStringLiteral("Hors du journal : ") + nodeLine(extra));
-    const std::vector<int> missing = check.missingNumbers();
-    output.print(QStringLiteral("Bilan : %1 unités sur %2 présentes, %3 absentes, %4 adresses en "
-                                "double, %5 nodes hors du journal")
-                     .arg(check.units.size() - missing.size())
-                     .arg(check.units.size())
-                     .arg(missing.size())
-                     .arg(check.duplicateAddresses().size())
-                     .arg(check.extraNodes.size()));
+    for (const QString &line : seriesCheckLines(check))
+        output.print(line);
     return check.allConsistent() ? Exit::Done : Exit::NodeFailure;
 }
 
