@@ -13,6 +13,11 @@ void enableHighDpiScaling()
 #endif
 }
 
+bool screenScaleCanBeAsked()
+{
+    return QT_VERSION >= QT_VERSION_CHECK(5, 14, 0);
+}
+
 bool offscreenScreensConfigurable()
 {
     // Every Qt 6 the tool builds with (6.4 and later).

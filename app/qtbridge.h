@@ -9,6 +9,13 @@
 // made, and from 5.14 on can keep the scale unrounded.
 void enableHighDpiScaling();
 
+// Whether this Qt scales a screen by the very factor asked for it in
+// QT_SCREEN_SCALE_FACTORS, unrounded, so that the window can be fitted to
+// its screen by asking it (Qt 5.14 and later). Older Qt 5 rounds the
+// screen's scale to a whole number and multiplies it by the factor asked:
+// there the window keeps Qt's own scale.
+bool screenScaleCanBeAsked();
+
 // Whether Qt's offscreen platform, which the tests run on, takes its screens
 // (size, DPI) from a file: "offscreen:configfile=FILE". Qt 5's has one
 // screen of 800 x 800 pixels at 96 DPI.

@@ -1,5 +1,7 @@
 #include "app/screenfit.h"
 
+#include "app/qtbridge.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -21,6 +23,11 @@ constexpr qreal SmallestScale = 1.0;
 // the others (Wayland, macOS) the system scales and places windows itself.
 const QStringList PlatformsScaledByQt = {QStringLiteral("windows"), QStringLiteral("xcb"),
                                          QStringLiteral("offscreen")};
+
+// The platforms where a window gets its frame only once it is shown: the
+// X11 window manager frames a window as it maps it. Before that Qt would
+// ask the X server for the frame, three round trips for a frame of nothing.
+const QStringList PlatformsFramingOnceShown = {QStringLiteral("xcb")};
 
 // Qt's own variables: one factor for every screen; a factor per screen,
 // by name ("name=factor") or in the order of the screens, separated by ';',
@@ -60,6 +67,14 @@ const QScreen &screenOf(QWidget &window)
     return *window.windowHandle()->screen();
 }
 
+// The frame of a window made but not shown yet, in its own units.
+QMargins frameBeforeShown(QWidget &window)
+{
+    if (PlatformsFramingOnceShown.contains(QGuiApplication::platformName()))
+        return {};
+    return window.windowHandle()->frameMargins();
+}
+
 // The factor Qt multiplies every screen's by, 1 unless the user set one.
 qreal allScreensFactor()
 {
@@ -92,14 +107,14 @@ qreal fittingScale(const ScreenRoom &room)
 
 std::optional<qreal> scaleToFit(QWidget &window)
 {
-    if (!PlatformsScaledByQt.contains(QGuiApplication::platformName()))
+    if (!screenScaleCanBeAsked() || !PlatformsScaledByQt.contains(QGuiApplication::platformName()))
         return std::nullopt;
     // Its own size, taken before its native window is made: a system may cut
     // that one down to the screen (Wine does).
     const QSize size = window.size();
     const QScreen &screen = screenOf(window);
     const qreal systemScale = screen.devicePixelRatio();
-    const ScreenRoom room{size, inPixels(window.windowHandle()->frameMargins(), systemScale),
+    const ScreenRoom room{size, inPixels(frameBeforeShown(window), systemScale),
                           inPixels(screen.availableGeometry().size(), systemScale), systemScale};
     const qreal scale = fittingScale(room);
     if (scale >= systemScale)
@@ -137,7 +152,7 @@ void askScaleForNextStart(QWidget &window, qreal scale)
 void keepOnScreen(QWidget &window)
 {
     const QRect area = screenOf(window).availableGeometry();
-    QRect frame = window.windowHandle()->frameGeometry();
+    QRect frame = window.geometry().marginsAdded(frameBeforeShown(window));
     if (area.contains(frame))
         return;
     frame.moveRight(qMin(frame.right(), area.right()));

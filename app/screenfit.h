@@ -26,7 +26,8 @@ qreal fittingScale(const ScreenRoom &room);
 
 // For a window made but not shown yet: the scale to start the application
 // at so that the window opens whole on its screen; nullopt when it does at
-// the screen's scale, or when the scale cannot be chosen on this platform.
+// the screen's scale, or when the scale cannot be chosen on this platform
+// or with this Qt.
 // Makes the window's native window to learn its frame.
 std::optional<qreal> scaleToFit(QWidget &window);
 

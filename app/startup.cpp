@@ -55,11 +55,19 @@ std::unique_ptr<MainWindow> newMainWindow()
     return std::make_unique<MainWindow>(nullptr);
 }
 
+std::unique_ptr<Application> newApplication(int argc, char **argv, StartedHook applicationMade)
+{
+    auto app = std::make_unique<Application>(argc, argv);
+    if (applicationMade)
+        applicationMade();
+    return app;
+}
+
 // Scales are chosen as the application object is made: where the window
 // does not fit whole at its screen's, both are made again at one where it
 // does.
 void fitToScreen(std::unique_ptr<Application> &app, std::unique_ptr<MainWindow> &window, int argc,
-                 char **argv)
+                 char **argv, StartedHook applicationMade)
 {
     const std::optional<qreal> scale = scaleToFit(*window);
     if (!scale)
@@ -67,7 +75,7 @@ void fitToScreen(std::unique_ptr<Application> &app, std::unique_ptr<MainWindow> 
     askScaleForNextStart(*window, *scale);
     window.reset();
     app.reset();
-    app = std::make_unique<Application>(argc, argv);
+    app = newApplication(argc, argv, applicationMade);
     window = newMainWindow();
 }
 
@@ -79,13 +87,13 @@ void startSearch()
     searchTimer->start(SearchIntervalMs);
 }
 
-int runMainWindow(int &argc, char **argv, StartedHook started)
+int runMainWindow(int &argc, char **argv, StartedHook started, StartedHook applicationMade)
 {
     attachParentConsole();
     enableHighDpiScaling();
-    auto app = std::make_unique<Application>(argc, argv);
+    auto app = newApplication(argc, argv, applicationMade);
     auto window = newMainWindow();
-    fitToScreen(app, window, argc, argv);
+    fitToScreen(app, window, argc, argv, applicationMade);
     keepOnScreen(*window);
     if (started)
         started();

@@ -8,6 +8,9 @@ const QString Size = QStringLiteral("--size");
 const QString From = QStringLiteral("--from");
 const QString Count = QStringLiteral("--count");
 const QString Log = QStringLiteral("--log");
+const QString Poll = QStringLiteral("--poll");
+const QString Check = QStringLiteral("--check");
+const QString Seconds = QStringLiteral("--seconds");
 const QString ReuseNumber = QStringLiteral("--reuse-number");
 const QString Help = QStringLiteral("--help");
 } // namespace Option
@@ -26,7 +29,8 @@ struct OptionSpec {
 const OptionSpec optionSpecs[] = {
     {Option::Device, true}, {Option::Wait, true},  {Option::Json, false},
     {Option::Size, true},   {Option::From, true},  {Option::Count, true},
-    {Option::Log, true},    {Option::ReuseNumber, false}, {Option::Help, false},
+    {Option::Log, true},    {Option::ReuseNumber, false}, {Option::Poll, true},
+    {Option::Check, true},  {Option::Seconds, true},  {Option::Help, false},
 };
 
 const OptionSpec *findOption(const QString &name)

@@ -30,6 +30,9 @@ extern const QString Size;
 extern const QString From;
 extern const QString Count;
 extern const QString Log;
+extern const QString Poll;
+extern const QString Check;
+extern const QString Seconds;
 extern const QString ReuseNumber;
 extern const QString Help;
 } // namespace Option

@@ -111,6 +111,8 @@ const std::vector<CliApp::CommandSpec> &CliApp::commands()
         {"series", 1, 1,
          {Option::Wait, Option::From, Option::Size, Option::Count, Option::Log, Option::ReuseNumber},
          &CliApp::series},
+        {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check}, &CliApp::network},
+        {"test", 1, 1, {Option::Wait, Option::Seconds}, &CliApp::testPattern},
     };
     return specs;
 }

@@ -5,8 +5,10 @@
 #include "link/lineoutput.h"
 #include "link/nodefinder.h"
 #include "link/nodelink.h"
+#include "net/nodediscovery.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
+#include "series/serieslog.h"
 
 #include <optional>
 #include <vector>
@@ -22,6 +24,10 @@ public:
 
     // Runs the command of the arguments (program name excluded).
     int run(const QStringList &arguments);
+
+    // Where the network commands listen: any address, port 6454 shared, by
+    // default. Tests give 127.0.0.1 and port 0.
+    void setNetworkBind(const QHostAddress &address, quint16 port);
 
 private:
     using Command = int (CliApp::*)();
@@ -44,6 +50,18 @@ private:
     int curtain();
     int costume();
     int series();
+    int network();
+    int testPattern();
+
+    // The network commands' steps (cli/networkcommands.cpp).
+    int checkSeriesLog(NodeDiscovery &discovery, const std::vector<SeriesRow> &rows);
+    std::optional<NodeDiscovery::Target> pollTarget(const QString &text, QString &failure) const;
+    bool startDiscovery(NodeDiscovery &discovery, int &status);
+    // Lets the nodes answer for `durationMs` on the clock, polling every
+    // PollIntervalMs; ends early when `done` says so or on Ctrl+C.
+    template <typename Done>
+    void listen(NodeDiscovery &discovery, qint64 durationMs, Done done);
+    int printNodes(const NodeDiscovery &discovery, bool polledInterfaces);
 
     // The node to work on and its configuration as read.
     struct ReadNode {
@@ -71,4 +89,6 @@ private:
     CliArguments arguments;
     qint64 waitMs = 0;
     PluggedNode node;
+    QHostAddress networkBindAddress{QHostAddress::AnyIPv4};
+    quint16 networkBindPort = 6454;
 };

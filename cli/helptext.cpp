@@ -34,13 +34,28 @@ Commandes :
                            Le journal est la mémoire de la série : sans --from, elle
                            continue après le plus grand numéro qu'il tient comme
                            vérifié ; un numéro qu'il tient déjà n'est pas redonné.
+  network [--poll ADRESSE] [--wait S] [--json]
+                           les nodes Art-Net qui répondent sur le réseau : adresse,
+                           nom, MAC, univers (numéro et net.sous-réseau.univers),
+                           firmware, et les conflits d'adresse
+  network --check JOURNAL.csv [--poll ADRESSE] [--wait S]
+                           vérifie une série sur le réseau : chaque unité vérifiée
+                           du journal à son adresse, seule, avec les univers de son
+                           préréglage (comptés de 0 ou de 1) ; les unités absentes
+                           et les nodes hors du journal sont listés
+  test ADRESSE [--seconds S]
+                           envoie la mire au node : une couleur par univers qui
+                           avance pixel par pixel, sur les univers qu'il déclare,
+                           40 images par seconde, puis du noir
 
 Options :
   --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes ;
                            un numéro de série que portent plusieurs nodes est refusé
   --wait SECONDES          attente d'un node (10 par défaut) ; une lecture sans
-                           réponse est refaite, 3 fois au plus, dans ce délai
-  --json                   show : la configuration au format de save
+                           réponse est refaite, 3 fois au plus, dans ce délai ;
+                           network et test : écoute du réseau (3 par défaut)
+  --json                   show : la configuration au format de save ;
+                           network : les nodes et les conflits en JSON
   --size 2X1|3X2|4X2       taille du rideau (2X1 par défaut)
   --from N                 series : numéro de la première unité (par défaut, le
                            suivant du journal)
@@ -53,6 +68,12 @@ Options :
                            réécrit
   --reuse-number           series : redonne quand même un numéro que le journal
                            tient déjà comme vérifié (un node remplacé)
+  --poll ADRESSE[:PORT]    network : n'interroge que cette adresse, ou ces adresses
+                           séparées par des virgules (sinon la diffusion de chaque
+                           interface réseau active)
+  --check JOURNAL.csv      network : le journal d'une série à vérifier
+  --seconds S              test : durée de la mire, de 1 à 60 secondes (60 par
+                           défaut)
   -h, --help               cette aide
 
 Les valeurs sont vérifiées comme dans la fenêtre de nodeconfig (mêmes règles,
@@ -62,9 +83,12 @@ horloges de 0,05 à 12,75 MHz par pas de 0,05 (virgule ou point décimal).
 Codes de sortie :
   0  fait, et le node tient ce qui a été écrit (relu et comparé)
   1  erreur du node (accès refusé, écriture refusée, pas de réponse),
-     vérification échouée, ou USB indisponible (hidapi ne démarre pas)
+     vérification échouée, ou USB indisponible (hidapi ne démarre pas) ;
+     network : un conflit d'adresse vu, ou avec --check une unité absente,
+     en double ou sur d'autres univers ; port 6454 fermé
   2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
-  3  aucun node branché pendant l'attente (--wait)
+  3  aucun node branché pendant l'attente (--wait) ; test : le node n'a pas
+     répondu
 )";
 
 } // namespace

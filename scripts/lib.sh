@@ -130,7 +130,7 @@ FUZZ_PACKAGES=(
     "llvm-16:/usr/bin/llvm-symbolizer-16"
 )
 FUZZ_BUILD_DIR="$BUILD_DIR/fuzz"
-FUZZ_TARGETS=(configfile commandline nodereply fieldtexts serieslog)
+FUZZ_TARGETS=(configfile commandline nodereply fieldtexts serieslog artnet)
 
 # The fuzz build: the libFuzzer targets on the programs' libraries. The
 # tests are configured (the command-line target uses their support code)
@@ -153,6 +153,7 @@ fuzz_options() {
         nodereply) echo -max_len=64 -detect_leaks=0 ;;
         fieldtexts) echo -max_len=256 ;;
         commandline) echo -max_len=512 ;;
+        artnet) echo -max_len=600 ;;
         *) echo -max_len=4096 ;;
     esac
 }

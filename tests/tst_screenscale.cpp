@@ -46,12 +46,16 @@ const char *const ScaleVariables[] = {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTOR
 enum class ScaleSource { ScreenDpi, UserFactor };
 
 // The child's one line: the window's scale, size, frame and its screen's
-// available area, the rectangles as x y width height.
+// available area, the rectangles as x y width height. A window that never
+// appears ends the child with 1 and no line.
 void reportWindow()
 {
     QWidget *const window = mainWindow;
-    if (!QTest::qWaitForWindowExposed(window))
+    if (!QTest::qWaitForWindowExposed(window)) {
+        std::fprintf(stderr, "the window was never shown\n");
         QCoreApplication::exit(1);
+        return;
+    }
     const QRect frame = window->frameGeometry();
     const QRect area = window->windowHandle()->screen()->availableGeometry();
     std::printf("%g %d %d %d %d %d %d %d %d %d %d\n", window->devicePixelRatioF(), window->width(),
@@ -145,6 +149,8 @@ void TestScreenScale::windowOpensWhole()
     QFETCH(ScaleSource, source);
     QFETCH(qreal, screenScale);
     QFETCH(qreal, windowScale);
+    if (!qFuzzyCompare(windowScale, screenScale) && !screenScaleCanBeAsked())
+        QSKIP("this Qt keeps its own scale, the window is not fitted");
 
     const QTemporaryDir folder;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

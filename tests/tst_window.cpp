@@ -241,9 +241,10 @@ void TestWindow::menuEntries_data()
     QTest::newRow("separator") << "menuFile" << 2 << "" << QKeySequence();
     QTest::newRow("quit") << "menuFile" << 3 << "&Quitter" << QKeySequence("Ctrl+Q");
     QTest::newRow("series") << "menuSeries" << 0 << "Série &automatique…" << QKeySequence();
+    QTest::newRow("network") << "menuNetwork" << 0 << "&Nodes sur le réseau…" << QKeySequence();
 }
 
-// Each entry of the two menus, its text and its shortcut, which works
+// Each entry of the menus, its text and its shortcut, which works
 // wherever the focus is in the window.
 void TestWindow::menuEntries()
 {
@@ -282,7 +283,7 @@ void TestWindow::windowFrame()
     QStringList menus;
     for (const QAction *const action : menuBar->actions())
         menus << action->text();
-    QCOMPARE(menus, QStringList({"&Fichier", "&Série"}));
+    QCOMPARE(menus, QStringList({"&Fichier", "&Série", "&Réseau"}));
 
     auto *const toolBar = child<QToolBar>(*window, "mainToolBar");
     QVERIFY(toolBar);

@@ -9,6 +9,7 @@
 #include "ui/bytevalidator.h"
 #include "ui/formfont.h"
 #include "ui/frequencyvalidator.h"
+#include "ui/networkwindow.h"
 #include "ui/serieswindow.h"
 #include "ui_mainwindow.h"
 
@@ -110,6 +111,9 @@ void MainWindow::connectMenus()
     connect(ui->actionSave, &QAction::triggered, this, &MainWindow::saveConfiguration);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
     connect(ui->actionSeries, &QAction::triggered, this, &MainWindow::showSeriesWindow);
+    connect(ui->actionNetwork, &QAction::triggered, this, &MainWindow::showNetworkWindow);
+    for (QLineEdit *const octet : {ui->ipa1, ui->ipa2, ui->ipa3, ui->ipa4})
+        connect(octet, &QLineEdit::textChanged, this, &MainWindow::showFormAddressOnNetwork);
 }
 
 // Files dropped anywhere on the window reach it: the edits, which would
@@ -143,6 +147,25 @@ void MainWindow::showSeriesWindow()
     seriesWindow->activateWindow();
 }
 
+void MainWindow::showNetworkWindow()
+{
+    if (!networkWindow)
+        networkWindow = new NetworkWindow(this, networkReach);
+    showFormAddressOnNetwork();
+    networkWindow->show();
+    networkWindow->raise();
+    networkWindow->activateWindow();
+}
+
+void MainWindow::showFormAddressOnNetwork()
+{
+    if (!networkWindow)
+        return;
+    const QStringList octets = {ui->ipa1->text(), ui->ipa2->text(), ui->ipa3->text(),
+                                ui->ipa4->text()};
+    networkWindow->setFormAddress(octets.join(QLatin1Char('.')));
+}
+
 void MainWindow::seriesRunningChanged(bool running)
 {
     seriesRunning = running;
@@ -169,5 +192,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (seriesWindow)
         seriesWindow->close();
+    if (networkWindow)
+        networkWindow->close();
     QMainWindow::closeEvent(event);
 }

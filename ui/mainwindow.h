@@ -4,6 +4,7 @@
 #include "protocol/fieldmap.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
+#include "ui/networkreach.h"
 
 #include <QMainWindow>
 
@@ -15,6 +16,7 @@ class MainWindowUi;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class NetworkWindow;
 class SeriesWindow;
 
 // The tool's one window. Its slots do all of the work; their bodies live
@@ -34,12 +36,17 @@ public:
     // Opens the file the program's arguments name after its own name
     // (nodeconfig FILE), if any.
     void openArgumentFile(const QStringList &arguments);
+    // Where the network window listens and polls (the demo's node, tests);
+    // taken when the window is first opened.
+    void setNetworkReach(const NetworkReach &reach) { networkReach = reach; }
+    NetworkWindow *networkWindowShown() const { return networkWindow; }
 
 protected:
     // A configuration file dropped on the window is opened.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    // Closes the series window too, after the unit it may be writing.
+    // Closes the series and network windows too, after the unit the series
+    // may be writing.
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -89,6 +96,9 @@ private:
     void saveConfiguration();
     void openConfiguration();
     void showSeriesWindow();
+    void showNetworkWindow();
+    // The network window marks the node whose address the form holds.
+    void showFormAddressOnNetwork();
     // While a series runs, it alone writes to the node and reads it; the
     // search takes the node back once it ends.
     void seriesRunningChanged(bool running);
@@ -110,6 +120,8 @@ private:
 
     Ui::MainWindowUi *ui;
     SeriesWindow *seriesWindow = nullptr; // made when first asked for
+    NetworkWindow *networkWindow = nullptr; // likewise
+    NetworkReach networkReach;
     bool seriesRunning = false;
     // The configuration file the form shows until a command's write reaches
     // the node and the node is read back: a node read meanwhile leaves the

@@ -1,10 +1,19 @@
 // nodeconfig-virtual-node: a node without hardware. It publishes the
 // simulated node as a USB HID device through Linux's /dev/uhid, so that the
-// real nodeconfig (or anything on hidapi) can find and configure it.
+// real nodeconfig (or anything on hidapi) can find and configure it. Its
+// network side answers Art-Net polls from the address its configuration
+// holds and reports the ArtDmx it receives.
 
+#include "sim/artnetresponder.h"
 #include "sim/simulatednode.h"
 #include "sim/virtualnode/uhidnode.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkInterface>
+#include <QTimer>
+
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <csignal>
@@ -12,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -33,11 +43,24 @@ constexpr NodeReport DefaultConfiguration = {
     1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 16};
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t unplugRequested = 0;
 
 void requestStop(int)
 {
     stopRequested = 1;
 }
+
+void requestUnplug(int)
+{
+    unplugRequested = 1;
+}
+
+// A locally administered MAC of its own, so that two virtual nodes differ
+// on the network as two real ones do.
+constexpr std::uint8_t LocalMacFirst = 0x02;
+constexpr std::uint8_t MacN = 'n';
+constexpr std::uint8_t MacC = 'c';
+constexpr int ByteBits = 8;
 
 struct Options {
     NodeReport configuration = DefaultConfiguration;
@@ -46,6 +69,11 @@ struct Options {
     std::string serial;
     int seconds = 0; // 0: until a signal
     bool muted = false;
+    std::string netAddress;   // empty: the configuration's address
+    std::string netInterface; // empty: none; else its first IPv4 address
+    int netPort = ArtNet::Port;
+    bool network = true;
+    bool usb = true;
 };
 
 void printUsage(std::FILE *out)
@@ -60,6 +88,13 @@ void printUsage(std::FILE *out)
                "  --serial TEXT      serial number the device reports (default none)\n"
                "  --seconds N        stop after N seconds\n"
                "  --mute             take every report but never answer, as a hung node\n"
+               "  --net-address IP   answer Art-Net polls at IP (default: the address the\n"
+               "                     configuration holds, followed as it is rewritten)\n"
+               "  --net-interface N  answer at the first IPv4 address of interface N\n"
+               "  --net-port P       UDP port of the Art-Net side (default 6454)\n"
+               "  --no-network       no Art-Net side\n"
+               "  --network-only     no USB device: the Art-Net side alone\n"
+               "SIGUSR1 unplugs the USB device and leaves the Art-Net side running.\n"
                "  --help             show this help\n",
                out);
 }
@@ -113,8 +148,10 @@ int parseOptions(int argc, char *argv[], Options &options)
             printUsage(stdout);
             return EXIT_SUCCESS;
         }
-        if (name == "--mute") {
-            options.muted = true;
+        if (name == "--mute" || name == "--no-network" || name == "--network-only") {
+            options.muted = options.muted || name == "--mute";
+            options.network = options.network && name != "--no-network";
+            options.usb = options.usb && name != "--network-only";
             continue;
         }
         if (i + 1 >= argc) {
@@ -154,6 +191,17 @@ int parseOptions(int argc, char *argv[], Options &options)
                 return ExitUsage;
             }
             options.seconds = *seconds;
+        } else if (name == "--net-address") {
+            options.netAddress = value;
+        } else if (name == "--net-interface") {
+            options.netInterface = value;
+        } else if (name == "--net-port") {
+            const std::optional<int> port = parseCount(value);
+            if (!port || *port > 0xFFFF) {
+                std::fprintf(stderr, "nodeconfig-virtual-node: --net-port needs a port number\n");
+                return ExitUsage;
+            }
+            options.netPort = *port;
         } else {
             std::fprintf(stderr, "nodeconfig-virtual-node: unknown option: %s\n", name.c_str());
             printUsage(stderr);
@@ -161,6 +209,102 @@ int parseOptions(int argc, char *argv[], Options &options)
         }
     }
     return -1;
+}
+
+void say(std::FILE *log, const std::string &line)
+{
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    if (log != nullptr) {
+        std::fprintf(log, "%s\n", line.c_str());
+        std::fflush(log);
+    }
+}
+
+QHostAddress configuredAddress(const NodeReport &configuration)
+{
+    quint32 address = 0;
+    for (std::size_t octet = 0; octet < Report::IpOctets; ++octet)
+        address = address << 8 | configuration[Report::IpAddress + octet];
+    return QHostAddress(address);
+}
+
+QHostAddress interfaceAddress(const std::string &name)
+{
+    const QNetworkInterface interface = QNetworkInterface::interfaceFromName(QString::fromStdString(name));
+    for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+            return entry.ip();
+    }
+    return {};
+}
+
+// The Art-Net side: follows the configuration the USB side stores, and says
+// what it answers and which universes light up or go black.
+class NetworkSide
+{
+public:
+    NetworkSide(const Options &options, std::FILE *log) : options(options), log(log)
+    {
+        const auto pid = static_cast<unsigned>(QCoreApplication::applicationPid());
+        responder.setMac({LocalMacFirst, MacN, MacC, static_cast<std::uint8_t>(pid >> (2 * ByteBits)),
+                          static_cast<std::uint8_t>(pid >> ByteBits), static_cast<std::uint8_t>(pid)});
+        QObject::connect(&responder, &ArtNetResponder::dmxReceived, [this](const ArtNet::DmxPacket &packet) {
+            const bool black = std::all_of(packet.data.begin(), packet.data.end(),
+                                           [](char channel) { return channel == 0; });
+            const auto previous = lit.find(packet.portAddress);
+            if (previous != lit.end() && previous->second == !black)
+                return;
+            lit[packet.portAddress] = !black;
+            say(this->log, "artnet: dmx universe " + std::to_string(packet.portAddress) + " ("
+                               + ArtNet::portAddressText(packet.portAddress).toStdString() + "): "
+                               + (black ? "black" : "lit"));
+        });
+        QObject::connect(&responder, &ArtNetResponder::pollAnswered, [this] {
+            if (responder.pollsAnswered() == 1)
+                say(this->log, "artnet: answered a poll with "
+                                   + std::to_string(responder.replies().size()) + " replies");
+        });
+    }
+
+    void follow(const NodeReport &configuration)
+    {
+        responder.setConfiguration(configuration);
+        const QHostAddress wanted = address(configuration);
+        if (wanted == bound)
+            return;
+        bound = wanted;
+        if (!responder.start(wanted, static_cast<quint16>(options.netPort)))
+            say(log, "artnet: " + responder.errorText().toStdString());
+        else
+            say(log, "artnet: answering polls at " + wanted.toString().toStdString() + ":"
+                         + std::to_string(responder.port()) + ", MAC "
+                         + responder.replies().front().macText().toStdString());
+    }
+
+private:
+    QHostAddress address(const NodeReport &configuration) const
+    {
+        if (!options.netInterface.empty())
+            return interfaceAddress(options.netInterface);
+        if (!options.netAddress.empty())
+            return QHostAddress(QString::fromStdString(options.netAddress));
+        return configuredAddress(configuration);
+    }
+
+    const Options &options;
+    std::FILE *log;
+    ArtNetResponder responder;
+    QHostAddress bound;
+    std::map<int, bool> lit;
+};
+
+// Lets the network side run for `milliseconds`.
+void serviceNetwork(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void installSignalHandlers()
@@ -171,12 +315,17 @@ void installSignalHandlers()
     action.sa_flags = 0; // no restart: a blocked poll returns at once
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    struct sigaction unplug {};
+    unplug.sa_handler = requestUnplug;
+    sigemptyset(&unplug.sa_mask);
+    sigaction(SIGUSR1, &unplug, nullptr);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication app(argc, argv);
     Options options;
     const int early = parseOptions(argc, argv, options);
     if (early >= 0)
@@ -194,24 +343,42 @@ int main(int argc, char *argv[])
 
     installSignalHandlers();
     SimulatedNode node(options.configuration, options.capacity);
+    std::optional<NetworkSide> network;
+    if (options.network)
+        network.emplace(options, log);
     int status = EXIT_SUCCESS;
     {
         UhidNode device(node, log);
         device.setMuted(options.muted);
-        if (!device.create(UhidPath, options.serial)) {
+        bool usb = options.usb;
+        if (usb && !device.create(UhidPath, options.serial)) {
             std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
             status = EXIT_FAILURE;
         } else {
             using Clock = std::chrono::steady_clock;
             const Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.seconds);
             while (stopRequested == 0 && (options.seconds == 0 || Clock::now() < deadline)) {
+                if (network) {
+                    network->follow(node.configuration());
+                    QCoreApplication::processEvents();
+                }
+                if (unplugRequested != 0 && usb) {
+                    device.destroy();
+                    usb = false;
+                    say(log, "usb: unplugged, the network side goes on");
+                }
+                if (!usb) {
+                    serviceNetwork(PollIntervalMs);
+                    continue;
+                }
                 if (!device.serviceOnce(PollIntervalMs)) {
                     std::fprintf(stderr, "nodeconfig-virtual-node: %s\n", device.error().c_str());
                     status = EXIT_FAILURE;
                     break;
                 }
             }
-            device.destroy();
+            if (usb)
+                device.destroy();
         }
     }
     if (log != nullptr)

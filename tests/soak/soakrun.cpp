@@ -29,6 +29,15 @@ const QStringList HistoryNames = {"display", "display2", "display3", "display4"}
 const QStringList ClockWidgetNames = {"spi1freq", "lSpi1Freq", "spi2freq", "lSpi2Freq"};
 const std::vector<Fault> AllFaults = {Fault::Error, Fault::Timeout, Fault::ZeroCount,
                                       Fault::Short};
+const std::pair<ToolModel::Exchange, const char *> CoveredExchanges[] = {
+    {ToolModel::Exchange::RequestWrite, "request write"},
+    {ToolModel::Exchange::ReplyRead, "reply read"},
+    {ToolModel::Exchange::CommandWrite, "command write"},
+};
+// The unit number a closing step sends, valid for curtains and costumes.
+const QString FirstUnit = QStringLiteral("1");
+// A node present at a tick's first enumeration and gone at its second.
+const std::vector<bool> GoneWithinTick = {true, false};
 
 NodeReport contentsOf(DeviceId device)
 {
@@ -122,7 +131,13 @@ SoakRun::Action SoakRun::pickAction()
 QString SoakRun::step()
 {
     ++steps;
-    QString failure = perform(pickAction());
+    return judged(perform(pickAction()));
+}
+
+// What a step did wrong, its own failure or the checks', with the steps
+// that led there.
+QString SoakRun::judged(QString failure)
+{
     if (failure.isEmpty())
         failure = checkTool();
     if (failure.isEmpty())
@@ -134,11 +149,16 @@ QString SoakRun::step()
     return lines.join(QLatin1Char('\n'));
 }
 
-QString SoakRun::perform(Action action)
+void SoakRun::startTrailEntry()
 {
     if (trail.size() == TrailLength)
         trail.pop_front();
     trail.push_back(QStringLiteral("step %1: ").arg(steps));
+}
+
+QString SoakRun::perform(Action action)
+{
+    startTrailEntry();
     QString &note = trail.back();
     switch (action) {
     case Action::Tick:
@@ -282,15 +302,21 @@ QString SoakRun::editAndSend()
 QString SoakRun::typeNumber()
 {
     const bool curtain = dice.chance(50);
-    QLineEdit *const field = curtain ? curtainNumber : costumeNumber;
     const QString text = dice.unitNumberText();
+    setUnitNumber(curtain, text);
+    const QLineEdit *const field = curtain ? curtainNumber : costumeNumber;
+    trail.back() += QStringLiteral("type '%1' into %2, which shows '%3'")
+                        .arg(text, field->objectName(), field->text());
+    return nothingCalled();
+}
+
+void SoakRun::setUnitNumber(bool curtain, const QString &text)
+{
+    QLineEdit *const field = curtain ? curtainNumber : costumeNumber;
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Backspace);
     QTest::keyClicks(field, text);
     model.numberEdited(curtain, field->text());
-    trail.back() += QStringLiteral("type '%1' into %2, which shows '%3'")
-                        .arg(text, field->objectName(), field->text());
-    return nothingCalled();
 }
 
 QString SoakRun::fillForm()
@@ -470,15 +496,127 @@ QString SoakRun::checkScreen() const
     return diff.isEmpty() ? QString() : QStringLiteral("the window differs:") + diff;
 }
 
+// One step of the closing phase: done and checked as a drawn step is.
+QString SoakRun::closingStep(const QString &note, const std::function<QString()> &act)
+{
+    ++steps;
+    startTrailEntry();
+    trail.back() += QStringLiteral("closing, ") + note;
+    return judged(act());
+}
+
+// Leaves the tool waiting, whatever it was doing, with one fresh node
+// plugged in that opens and answers: every node gone and no fault pending,
+// a tick loses the node the tool held, if any, and finds none.
+QString SoakRun::readyFreshNode()
+{
+    const QString failure =
+        closingStep(QStringLiteral("unplug every node, drop the pending faults, search tick"), [this] {
+            fakehid::clearFaults();
+            for (const DeviceId node : nodes)
+                fakehid::unplug(node);
+            nodes.clear();
+            return tick();
+        });
+    if (!failure.isEmpty())
+        return failure;
+    return closingStep(QStringLiteral("plug a fresh node"), [this] {
+        nodes = {fakehid::plug(dice.configuration(), dice.capacityCode())};
+        return nothingCalled();
+    });
+}
+
+QString SoakRun::forceFault(ToolModel::Exchange exchange, Fault fault)
+{
+    QString failure = readyFreshNode();
+    if (!failure.isEmpty())
+        return failure;
+    if (exchange == ToolModel::Exchange::CommandWrite) {
+        // The tick reads the node and keeps it open for the command.
+        failure = closingStep(QStringLiteral("search tick"), [this] { return tick(); });
+        if (!failure.isEmpty())
+            return failure;
+        return closingStep(QStringLiteral("fault %1 on the next write, click factory reset")
+                               .arg(faultName(fault)),
+                           [this, fault] {
+                               fakehid::failNextWrite(fault);
+                               return click(resetButton, Action::Reset);
+                           });
+    }
+    const bool onRequest = exchange == ToolModel::Exchange::RequestWrite;
+    return closingStep(QStringLiteral("fault %1 on the next %2, search tick")
+                           .arg(faultName(fault), onRequest ? QStringLiteral("write")
+                                                            : QStringLiteral("read")),
+                       [this, fault, onRequest] {
+                           if (onRequest)
+                               fakehid::failNextWrite(fault);
+                           else
+                               fakehid::failNextRead(fault, dice.below(LongestShortRead + 1));
+                           return tick();
+                       });
+}
+
+QString SoakRun::forceCleanReadBack()
+{
+    const QString failure = readyFreshNode();
+    if (!failure.isEmpty())
+        return failure;
+    return closingStep(QStringLiteral("search tick"), [this] { return tick(); });
+}
+
+QString SoakRun::forceUnitAdvance()
+{
+    QString failure = forceCleanReadBack();
+    if (!failure.isEmpty())
+        return failure;
+    return closingStep(QStringLiteral("type '%1' into numRideau, click add curtain").arg(FirstUnit),
+                       [this] {
+                           setUnitNumber(true, FirstUnit);
+                           return click(curtainButton, Action::Curtain);
+                       });
+}
+
+QString SoakRun::forceLossWithinTick()
+{
+    const QString failure = readyFreshNode();
+    if (!failure.isEmpty())
+        return failure;
+    return closingStep(QStringLiteral("the node will be present, then absent; search tick"), [this] {
+        fakehid::setPresenceSchedule(nodes.front(), GoneWithinTick);
+        return tick();
+    });
+}
+
+QString SoakRun::meetMissedEvents()
+{
+    // Each forcing starts from a waiting tool and a fresh node, so that its
+    // event cannot miss whatever the drawn steps left behind.
+    std::vector<std::pair<std::function<bool()>, std::function<QString()>>> events;
+    for (const auto &exchange : CoveredExchanges) {
+        for (const Fault fault : AllFaults) {
+            const ToolModel::Exchange where = exchange.first;
+            events.emplace_back([this, where, fault] { return model.faultsMet().count({where, fault}) > 0; },
+                                [this, where, fault] { return forceFault(where, fault); });
+        }
+    }
+    events.emplace_back([this] { return model.cleanReadBacks() > 0; }, [this] { return forceCleanReadBack(); });
+    events.emplace_back([this] { return model.unitsAdvanced() > 0; }, [this] { return forceUnitAdvance(); });
+    events.emplace_back([this] { return model.lostWithinTick() > 0; }, [this] { return forceLossWithinTick(); });
+    for (const auto &event : events) {
+        if (event.first())
+            continue;
+        ++forcedEvents;
+        const QString failure = event.second();
+        if (!failure.isEmpty())
+            return failure;
+    }
+    return {};
+}
+
 QString SoakRun::coverageGaps() const
 {
     QStringList gaps;
-    const std::pair<ToolModel::Exchange, const char *> exchanges[] = {
-        {ToolModel::Exchange::RequestWrite, "request write"},
-        {ToolModel::Exchange::ReplyRead, "reply read"},
-        {ToolModel::Exchange::CommandWrite, "command write"},
-    };
-    for (const auto &exchange : exchanges) {
+    for (const auto &exchange : CoveredExchanges) {
         for (const Fault fault : AllFaults) {
             if (model.faultsMet().count({exchange.first, fault}) == 0)
                 gaps << QStringLiteral("fault %1 never met a %2")
@@ -502,7 +640,7 @@ QString SoakRun::summary() const
         faults += met.second;
     return QStringLiteral("%1 steps: %2 search ticks, %3 refreshes, %4 clicks, %5 command "
                           "writes, %6 units advanced, %7 clean read-backs, %8 faults met, %9 nodes lost "
-                          "within a tick")
+                          "within a tick, %10 of the events forced at the close")
         .arg(steps)
         .arg(ticks)
         .arg(refreshes)
@@ -511,7 +649,8 @@ QString SoakRun::summary() const
         .arg(model.unitsAdvanced())
         .arg(model.cleanReadBacks())
         .arg(faults)
-        .arg(model.lostWithinTick());
+        .arg(model.lostWithinTick())
+        .arg(forcedEvents);
 }
 
 Oracle::Screenful SoakRun::plugFreshNode()

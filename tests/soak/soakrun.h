@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,11 @@ public:
     // Runs one step; returns what the tool did wrong, with the steps that
     // led there, or an empty string.
     QString step();
+    // After the drawn steps: brings about on purpose, one checked step at a
+    // time, each fault and outcome those steps did not meet, so that every
+    // run covers them all whatever its seed. Returns what the tool did
+    // wrong, as step() does, or an empty string.
+    QString meetMissedEvents();
     // The faults and outcomes the run has not met yet.
     QString coverageGaps() const;
     QString summary() const;
@@ -75,6 +81,16 @@ private:
     QString changeDevices(Action action);
     QString injectFault(Action action);
 
+    QString judged(QString failure);
+    void startTrailEntry();
+    QString closingStep(const QString &note, const std::function<QString()> &act);
+    QString readyFreshNode();
+    QString forceFault(ToolModel::Exchange exchange, fakehid::Fault fault);
+    QString forceCleanReadBack();
+    QString forceUnitAdvance();
+    QString forceLossWithinTick();
+    void setUnitNumber(bool curtain, const QString &text);
+
     QString checkTool();
     QString checkScreen() const;
     QString nothingCalled();
@@ -105,4 +121,5 @@ private:
     int ticks = 0;
     int refreshes = 0;
     int clicks = 0;
+    int forcedEvents = 0;
 };

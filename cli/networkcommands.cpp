@@ -1,0 +1,267 @@
+// nodeconfig-cli's network commands: `network` lists the Art-Net nodes
+// (or checks a series log against them) and `test` lights a node's
+// universes with the test pattern. The console's loop drives the polls and
+// the frames on its clock.
+
+#include "cli/cliapp.h"
+
+#include "cli/exitstatus.h"
+#include "config/configtext.h"
+#include "link/stoprequest.h"
+#include "net/networkinterfaces.h"
+#include "net/nodetext.h"
+#include "net/seriescheck.h"
+#include "net/seriescheckreport.h"
+#include "net/testpatternsender.h"
+#include "series/serieslog.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int MsPerSecond = 1000;
+constexpr qint64 NetworkWaitMs = 3000;      // a poll and the nodes' answers (1 s at most)
+constexpr int ListenStepMs = 20;
+constexpr qint64 ReplyGatherMs = 1000;       // a node's other replies, after its first
+constexpr int LongestPatternSeconds = TestPatternSender::MaximumDurationMs / MsPerSecond;
+// The presets' first unit, whose network the interfaces are checked against.
+const QHostAddress PresetNodeAddress(QStringLiteral("2.0.0.15"));
+
+QJsonObject nodeJson(const SeenNode &node)
+{
+    QJsonArray universes;
+    for (const int portAddress : node.universes())
+        universes.append(QJsonObject{{QStringLiteral("portAddress"), portAddress},
+                                     {QStringLiteral("artnet"), ArtNet::portAddressText(portAddress)}});
+    const ArtNet::PollReply &reply = node.reply;
+    return QJsonObject{
+        {QStringLiteral("address"), node.address.toString()},
+        {QStringLiteral("addressField"), QHostAddress(static_cast<quint32>(reply.ipField)).toString()},
+        {QStringLiteral("bindIndex"), reply.bindIndex},
+        {QStringLiteral("shortName"), reply.shortNameText()},
+        {QStringLiteral("longName"), reply.longNameText()},
+        {QStringLiteral("mac"), reply.hasMac() ? reply.macText() : QString()},
+        {QStringLiteral("firmware"), reply.firmwareText()},
+        {QStringLiteral("universes"), universes},
+        {QStringLiteral("gone"), node.gone},
+    };
+}
+
+} // namespace
+
+void CliApp::setNetworkBind(const QHostAddress &address, quint16 port)
+{
+    networkBindAddress = address;
+    networkBindPort = port;
+}
+
+// "ADDRESS" or "ADDRESS:PORT", IPv4 in its four dotted numbers.
+std::optional<NodeDiscovery::Target> CliApp::pollTarget(const QString &text, QString &failure) const
+{
+    static const QRegularExpression form(
+        QStringLiteral("^((?:[0-9]{1,3}\\.){3}[0-9]{1,3})(?::([0-9]{1,5}))?$"));
+    const QRegularExpressionMatch match = form.match(text);
+    const QHostAddress address(match.captured(1));
+    const int port = match.captured(2).isEmpty() ? ArtNet::Port : match.captured(2).toInt();
+    if (!match.hasMatch() || address.protocol() != QAbstractSocket::IPv4Protocol || port < 1
+        || port > 0xFFFF) {
+        failure = QStringLiteral("%1 n'est pas une adresse IPv4").arg(quoted(text));
+        return std::nullopt;
+    }
+    return NodeDiscovery::Target{address, static_cast<quint16>(port)};
+}
+
+bool CliApp::startDiscovery(NodeDiscovery &discovery, int &status)
+{
+    discovery.setPollsByTimer(false);
+    discovery.setBindAddress(networkBindAddress, networkBindPort);
+    if (!discovery.start()) {
+        status = fail(Exit::NodeFailure, discovery.errorText());
+        return false;
+    }
+    if (!discovery.sharedPortWarning().isEmpty())
+        output.note(QStringLiteral("attention : ") + discovery.sharedPortWarning());
+    return true;
+}
+
+template <typename Done>
+void CliApp::listen(NodeDiscovery &discovery, qint64 durationMs, Done done)
+{
+    const qint64 start = clock.elapsedMs();
+    qint64 nextPoll = start + NodeDiscovery::PollIntervalMs;
+    for (;;) {
+        QCoreApplication::processEvents();
+        const qint64 now = clock.elapsedMs();
+        if (now - start >= durationMs || stopRequested() || done())
+            return;
+        if (now >= nextPoll) {
+            discovery.pollNow();
+            nextPoll += NodeDiscovery::PollIntervalMs;
+        }
+        clock.sleepMs(ListenStepMs);
+    }
+}
+
+int CliApp::network()
+{
+    if (!arguments.has(Option::Wait))
+        waitMs = NetworkWaitMs;
+    NodeDiscovery discovery(clock);
+    const bool polledInterfaces = !arguments.has(Option::Poll);
+    if (!polledInterfaces) {
+        // One address, or several separated by commas.
+        std::vector<NodeDiscovery::Target> targets;
+        for (const QString &text : arguments.value(Option::Poll).split(QLatin1Char(','))) {
+            QString failure;
+            const std::optional<NodeDiscovery::Target> target = pollTarget(text.trimmed(), failure);
+            if (!target)
+                return fail(Exit::BadInput, QStringLiteral("--poll : ") + failure);
+            targets.push_back(*target);
+        }
+        discovery.setTargets(targets);
+    }
+    std::vector<SeriesRow> rows;
+    if (arguments.has(Option::Check) && arguments.has(Option::Json))
+        return fail(Exit::BadInput, QStringLiteral("--json ne s'applique pas à --check"));
+    if (arguments.has(Option::Check)) {
+        const QString path = arguments.value(Option::Check);
+        if (!QFileInfo(path).isFile())
+            return fail(Exit::BadInput, QStringLiteral("--check : %1 n'existe pas").arg(quoted(path)));
+        const QString failure = SeriesLog::read(path, rows);
+        if (!failure.isEmpty())
+            return fail(Exit::BadInput, QStringLiteral("--check : ") + failure);
+        if (loggedUnits(rows).empty())
+            return fail(Exit::BadInput, QStringLiteral("--check : %1 ne contient aucune unité "
+                                                       "vérifiée")
+                                            .arg(quoted(path)));
+    }
+    int status = Exit::Done;
+    if (!startDiscovery(discovery, status))
+        return status;
+    listen(discovery, waitMs, [] { return false; });
+    if (arguments.has(Option::Check))
+        return checkSeriesLog(discovery, rows);
+    return printNodes(discovery, polledInterfaces);
+}
+
+int CliApp::printNodes(const NodeDiscovery &discovery, bool polledInterfaces)
+{
+    const std::vector<NodeConflict> conflicts = discovery.conflicts();
+    if (arguments.has(Option::Json)) {
+        QJsonArray nodes;
+        for (const SeenNode &node : discovery.nodes())
+            nodes.append(nodeJson(node));
+        QJsonArray conflictList;
+        for (const NodeConflict &conflict : conflicts)
+            conflictList.append(QJsonObject{{QStringLiteral("address"), conflict.address.toString()},
+                                            {QStringLiteral("reason"), conflict.reason}});
+        output.print(QString::fromUtf8(
+            QJsonDocument(QJsonObject{{QStringLiteral("nodes"), nodes},
+                                      {QStringLiteral("conflicts"), conflictList}})
+                .toJson(QJsonDocument::Indented)).trimmed());
+    } else {
+        for (const SeenNode &node : discovery.nodes())
+            output.print(nodeLine(node));
+        for (const NodeConflict &conflict : conflicts)
+            output.print(QStringLiteral("Conflit : ") + conflict.reason);
+    }
+    if (discovery.nodes().empty()) {
+        output.note(QStringLiteral("Aucun node n'a répondu."));
+        const QString advice = missingNetworkAdvice(upInterfaceAddresses(), PresetNodeAddress);
+        if (polledInterfaces && !advice.isEmpty())
+            output.note(advice);
+    }
+    return conflicts.empty() ? Exit::Done : Exit::NodeFailure;
+}
+
+int CliApp::checkSeriesLog(NodeDiscovery &discovery, const std::vector<SeriesRow> &rows)
+{
+    const SeriesCheck check = checkSeries(loggedUnits(rows), discovery.nodes());
+    for (const QString &line : seriesCheckLines(check))
+        output.print(line);
+    return check.allConsistent() ? Exit::Done : Exit::NodeFailure;
+}
+
+int CliApp::testPattern()
+{
+    if (!arguments.has(Option::Wait))
+        waitMs = NetworkWaitMs;
+    QString failure;
+    const std::optional<NodeDiscovery::Target> target = pollTarget(arguments.operands.front(), failure);
+    if (!target)
+        return fail(Exit::BadInput, QStringLiteral("test : ") + failure);
+    int seconds = LongestPatternSeconds;
+    if (arguments.has(Option::Seconds)) {
+        const QString text = arguments.value(Option::Seconds);
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+        seconds = digits.match(text).hasMatch() ? text.toInt() : 0;
+        if (seconds < 1 || seconds > LongestPatternSeconds)
+            return fail(Exit::BadInput, QStringLiteral("--seconds : %1 n'est pas une durée de 1 à %2 "
+                                                       "secondes")
+                                            .arg(quoted(text))
+                                            .arg(LongestPatternSeconds));
+    }
+
+    // The universes the node itself reports, never a guessed numbering.
+    NodeDiscovery discovery(clock);
+    discovery.setTargets({*target});
+    int status = Exit::Done;
+    if (!startDiscovery(discovery, status))
+        return status;
+    const auto heardSince = [&discovery, this](qint64 ms) {
+        return std::any_of(discovery.nodes().begin(), discovery.nodes().end(),
+                           [ms, this](const SeenNode &node) {
+                               return clock.elapsedMs() - node.firstSeenMs >= ms;
+                           });
+    };
+    listen(discovery, waitMs, [&heardSince] { return heardSince(ReplyGatherMs); });
+    discovery.stop();
+    std::vector<int> universes;
+    for (const SeenNode &node : discovery.nodes()) {
+        if (node.address != target->address)
+            continue;
+        for (const int universe : node.universes())
+            universes.push_back(universe);
+    }
+    const bool answered = std::any_of(discovery.nodes().begin(), discovery.nodes().end(),
+                                      [&target](const SeenNode &node) {
+                                          return node.address == target->address;
+                                      });
+    if (!answered)
+        return fail(Exit::NoNode, QStringLiteral("aucun node n'a répondu à %1").arg(target->address.toString()));
+
+    TestPatternSender sender(clock);
+    sender.setFramesByTimer(false);
+    sender.setDurationMs(static_cast<qint64>(seconds) * MsPerSecond);
+    if (!sender.start(target->address, universes, target->port))
+        return fail(Exit::NodeFailure, sender.errorText());
+    output.print(QStringLiteral("Mire envoyée à %1, univers %2, pendant %3 s (Ctrl+C pour arrêter)")
+                     .arg(target->address.toString(), universesText(universes))
+                     .arg(seconds));
+    // Frames on a fixed beat, so that the time spent sending does not slow
+    // the rate below 40 a second.
+    qint64 nextFrame = clock.elapsedMs();
+    while (sender.isRunning()) {
+        QCoreApplication::processEvents();
+        if (stopRequested()) {
+            sender.stop();
+            break;
+        }
+        nextFrame += TestPatternSender::FrameIntervalMs;
+        const qint64 wait = nextFrame - clock.elapsedMs();
+        if (wait > 0)
+            clock.sleepMs(static_cast<int>(wait));
+        else
+            nextFrame = clock.elapsedMs(); // behind: no burst to catch up
+        sender.sendFrame();
+    }
+    output.print(QStringLiteral("Mire arrêtée après %1 images : noir envoyé").arg(sender.framesSent()));
+    return Exit::Done;
+}

@@ -1,0 +1,6 @@
+#include "net/seennode.h"
+
+bool SeenNode::addressFieldDiffers() const
+{
+    return QHostAddress(static_cast<quint32>(reply.ipField)) != address;
+}
