@@ -8,6 +8,7 @@ const char *const ConnectedToNode = "Connecté au node";
 const char *const SendingNewValues = "Envoie des nouvelles valeurs";
 const char *const NoNodeConnected = "Aucun node connecté";
 const char *const AccessRefused = "Node détecté, accès refusé";
+const char *const UsbUnavailable = "USB indisponible";
 const char *const FactorySettings = "Paramètres d'usine";
 const char *const FillAllFields = "Veuillez remplir tous les champs";
 const char *const HostOctetTooLow = "L'adresse IP minimum est .15";
@@ -26,12 +27,21 @@ const char *const SaveFailed = "Enregistrement impossible";
 
 const char *const All[] = {
     WaitingForNode,  ConnectedToNode, SendingNewValues, NoNodeConnected, AccessRefused,
-    FactorySettings, FillAllFields,   HostOctetTooLow,  Spi1FreqTooLow,  Spi1FreqTooHigh,
+    UsbUnavailable,  FactorySettings, FillAllFields,   HostOctetTooLow,  Spi1FreqTooLow,  Spi1FreqTooHigh,
     Spi2FreqTooLow,  Spi2FreqTooHigh, NoCurtainNumber,  NoCostumeNumber, TooManyCurtains,
     TooManyCostumes, ConfigurationOpened, ConfigurationSaved, FileRefused, SaveFailed,
 };
 const int Count = sizeof All / sizeof All[0];
 } // namespace Status
+
+const char *const HidLibraryFailure =
+    "la bibliothèque hidapi n'a pas pu démarrer, aucun node ne peut être cherché ; "
+    "vérifiez l'installation de nodeconfig et de hidapi";
+
+QString quoted(const QString &text)
+{
+    return QStringLiteral("« %1 »").arg(text);
+}
 
 #if defined(Q_OS_LINUX)
 #define ACCESS_REFUSED_FIX                                                                   \

@@ -12,6 +12,7 @@ extern const char *const ConnectedToNode;
 extern const char *const SendingNewValues;
 extern const char *const NoNodeConnected;
 extern const char *const AccessRefused;
+extern const char *const UsbUnavailable;
 // Commands.
 extern const char *const FactorySettings;
 // Checks of the form.
@@ -44,8 +45,15 @@ extern const char *const AccessRefusedFix;
 // as root.
 extern const char *const AccessRefusedCommandFix;
 
+// Why no node can be looked for at all: the HID library (hidapi) did not
+// start. For the console and nodeconfig-cli, after UsbUnavailable.
+extern const char *const HidLibraryFailure;
+
 // A message as the text the widgets and the console take.
 inline QString message(const char *text)
 {
     return QString::fromUtf8(text);
 }
+
+// A name or value inside a message, between French quotation marks.
+QString quoted(const QString &text);

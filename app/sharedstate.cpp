@@ -22,6 +22,7 @@ std::int32_t lastReceiveLength = 0;
 std::int32_t outputTypeIndex = 0;
 FieldTexts DisplayFields;
 QStringList refusedNodePaths;
+bool hidFailureNamed = false;
 // Never stopped or destroyed: it lives as long as the process.
 QTimer *const searchTimer = new QTimer;
 MainWindow *mainWindow = nullptr;

@@ -22,6 +22,7 @@ extern std::int32_t lastReceiveLength;
 extern std::int32_t outputTypeIndex; // decoded or selected chip code
 extern FieldTexts DisplayFields;     // decoded field texts, slots 0..31
 extern QStringList refusedNodePaths; // nodes found but not opened, already named
+extern bool hidFailureNamed;         // the HID library's failure to start was printed
 extern QTimer *const searchTimer;    // 100 ms node search, created before main
 extern MainWindow *mainWindow;
 

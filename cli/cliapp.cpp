@@ -183,7 +183,8 @@ std::optional<PluggedNode> CliApp::findNode(int &status)
         node = found.node;
         return found.node;
     case FindResult::Several: status = fail(Exit::BadInput, found.failure); break;
-    case FindResult::AccessRefused: status = fail(Exit::NodeFailure, found.failure); break;
+    case FindResult::AccessRefused:
+    case FindResult::NoLibrary: status = fail(Exit::NodeFailure, found.failure); break;
     case FindResult::NoNode:
     case FindResult::Interrupted: status = fail(Exit::NoNode, found.failure); break;
     }
@@ -247,6 +248,8 @@ int CliApp::rewriteNode(const QString &what, Build build)
 int CliApp::list()
 {
     const std::vector<PluggedNode> nodes = finder.waitForAny(waitMs);
+    if (finder.libraryFailed())
+        return fail(Exit::NodeFailure, libraryFailureText());
     const QStringList refused = finder.refusedPaths();
     for (const PluggedNode &plugged : nodes) {
         NodeLink link(plugged.device, clock, waitMs);
@@ -423,5 +426,8 @@ int CliApp::series()
                         .arg(plan.from));
     SeriesRun run(plan, finder, clock, output, log);
     run.run();
+    // A series ends at once when no node can be looked for.
+    if (finder.libraryFailed())
+        return fail(Exit::NodeFailure, libraryFailureText());
     return run.endedOnFailure() ? Exit::NodeFailure : Exit::Done;
 }

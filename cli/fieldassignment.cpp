@@ -1,6 +1,6 @@
 #include "cli/fieldassignment.h"
 
-#include "config/configtext.h"
+#include "app/messages.h"
 
 namespace {
 

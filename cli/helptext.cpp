@@ -82,9 +82,10 @@ horloges de 0,05 à 12,75 MHz par pas de 0,05 (virgule ou point décimal).
 
 Codes de sortie :
   0  fait, et le node tient ce qui a été écrit (relu et comparé)
-  1  erreur du node (accès refusé, écriture refusée, pas de réponse) ou
-     vérification échouée ; network : un conflit d'adresse vu, ou avec --check
-     une unité absente, en double ou sur d'autres univers ; port 6454 fermé
+  1  erreur du node (accès refusé, écriture refusée, pas de réponse),
+     vérification échouée, ou USB indisponible (hidapi ne démarre pas) ;
+     network : un conflit d'adresse vu, ou avec --check une unité absente,
+     en double ou sur d'autres univers ; port 6454 fermé
   2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
   3  aucun node branché pendant l'attente (--wait) ; test : le node n'a pas
      répondu

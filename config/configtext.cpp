@@ -74,8 +74,3 @@ QStringList differenceLines(const NodeReport &written, const NodeReport &readBac
     }
     return lines;
 }
-
-QString quoted(const QString &text)
-{
-    return QStringLiteral("« %1 »").arg(text);
-}

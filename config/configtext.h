@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/messages.h" // quoted(), for the messages these texts go into
 #include "config/fieldtable.h"
 #include "protocol/nodereport.h"
 
@@ -21,6 +22,3 @@ QString addressText(const NodeReport &report);
 // The fields (bytes 1..32) where a read-back differs from what was written,
 // as "Caption : écrit X, relu Y".
 QStringList differenceLines(const NodeReport &written, const NodeReport &readBack);
-
-// A name or value inside a message, between French quotation marks.
-QString quoted(const QString &text);

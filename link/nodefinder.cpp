@@ -1,7 +1,6 @@
 #include "link/nodefinder.h"
 
 #include "app/messages.h"
-#include "config/configtext.h"
 #include "link/stoprequest.h"
 #include "usb/hidtransport.h"
 #include "usb/nodeidentity.h"
@@ -54,6 +53,12 @@ QString accessRefusedText(const QStringList &paths, const QString &fix)
              fix.isEmpty() ? message(AccessRefusedCommandFix) : fix);
 }
 
+QString libraryFailureText()
+{
+    return QStringLiteral("%1 : %2").arg(message(Status::UsbUnavailable),
+                                         message(HidLibraryFailure));
+}
+
 NodeFinder::NodeFinder(Clock &clock, LineOutput &output) : clock(clock), output(output)
 {
 }
@@ -71,6 +76,11 @@ std::vector<PluggedNode> NodeFinder::openAll()
 QStringList NodeFinder::refusedPaths() const
 {
     return hidRefusedPaths();
+}
+
+bool NodeFinder::libraryFailed() const
+{
+    return hidLibraryFailed();
 }
 
 std::optional<FindOutcome> NodeFinder::pick(const std::vector<PluggedNode> &nodes,
@@ -120,6 +130,8 @@ void NodeFinder::startWaiting()
 std::optional<FindOutcome> NodeFinder::lookOnce(const NodeWait &wait)
 {
     const std::vector<PluggedNode> nodes = openAll();
+    if (libraryFailed())
+        return FindOutcome{FindResult::NoLibrary, {}, libraryFailureText()};
     if (const std::optional<FindOutcome> decided = pick(nodes, wait))
         return decided;
     const QStringList refused = refusedPaths();
@@ -158,7 +170,8 @@ std::vector<PluggedNode> NodeFinder::waitForAny(qint64 waitMs)
     const qint64 start = clock.elapsedMs();
     for (;;) {
         const std::vector<PluggedNode> nodes = openAll();
-        if (!nodes.empty() || stopRequested() || clock.elapsedMs() - start >= waitMs)
+        if (!nodes.empty() || libraryFailed() || stopRequested()
+            || clock.elapsedMs() - start >= waitMs)
             return nodes;
         sayOnce(saidWaiting, message(Status::WaitingForNode) + QStringLiteral("…"));
         clock.sleepMs(PollIntervalMs);

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-enum class FindResult { Found, NoNode, Several, AccessRefused, Interrupted };
+enum class FindResult { Found, NoNode, Several, AccessRefused, NoLibrary, Interrupted };
 
 struct FindOutcome {
     FindResult result = FindResult::NoNode;
@@ -45,6 +45,8 @@ public:
     std::vector<PluggedNode> openAll();
     // Nodes found at the last openAll but refused (no access).
     QStringList refusedPaths() const;
+    // Whether the last openAll could not start the HID library.
+    bool libraryFailed() const;
 
     FindOutcome waitForNode(const NodeWait &wait);
     // The steps of waitForNode, for a caller that waits in its own way (a
@@ -78,3 +80,5 @@ private:
 // The French hint given with a node that could not be opened: what to do
 // about it, by default the command line's.
 QString accessRefusedText(const QStringList &paths, const QString &fix = QString());
+// What is said when the HID library does not start.
+QString libraryFailureText();

@@ -18,20 +18,9 @@
 
 namespace {
 
-int writeReportBuffer()
+bool isWholeReport(int written)
 {
-    return writeConfiguration(Node::Device, reportBuffer);
-}
-
-// Writes a unit's preset; the number advances only when the node took it,
-// so that a failed write can be repeated with the same number.
-void writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number)
-{
-    reportBuffer = preset;
-    const int written = writeReportBuffer();
-    waitingForNode = true;
-    if (written == static_cast<int>(Report::Size))
-        numberField->setText(QString::number(number + 1));
+    return written == static_cast<int>(Report::Size);
 }
 
 bool reportFailure(const QString &failure)
@@ -73,28 +62,48 @@ int MainWindow::shownChipCode() const
     return shown >= 0 ? shown : formChipCode;
 }
 
+int MainWindow::writeToNode()
+{
+    const int written = writeConfiguration(Node::Device, reportBuffer);
+    waitingForNode = true;
+    awaitingReadBack = isWholeReport(written) && !openedFile.isEmpty();
+    return written;
+}
+
+void MainWindow::settleOpenedFile(bool readBack)
+{
+    if (awaitingReadBack && readBack)
+        openedFile.clear();
+    awaitingReadBack = false;
+}
+
+// Writes a unit's preset; the number advances only when the node took it,
+// so that a failed write can be repeated with the same number.
+void MainWindow::writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number)
+{
+    reportBuffer = preset;
+    if (isWholeReport(writeToNode()))
+        numberField->setText(QString::number(number + 1));
+}
+
 void MainWindow::on_bSend_clicked()
 {
     if (!validateInputs())
         return;
     reportBuffer = encodingBase();
-    openedFile.clear();
     const FieldTexts texts = formTexts();
     std::copy(texts.begin(), texts.begin() + Slot::Count, DisplayFields.begin());
     outputTypeIndex = shownChipCode();
 
     encodeFields(DisplayFields, outputTypeIndex, reportBuffer);
-    writeReportBuffer();
-    waitingForNode = true;
+    writeToNode();
 }
 
 void MainWindow::on_bReset_clicked()
 {
-    openedFile.clear();
     statusText = message(Status::FactorySettings);
     reportBuffer = factoryReport(reportBuffer[Report::MaxUniverses]);
-    const int written = writeReportBuffer();
-    waitingForNode = true;
+    const int written = writeToNode();
     consolePrint("r : %i", written);
 }
 
@@ -112,7 +121,6 @@ void MainWindow::on_bAddRideau_clicked()
 {
     if (!checkCurtainNumber())
         return;
-    openedFile.clear();
     const long long number = decimalTextToInteger(ui->numRideau->text());
     writeUnit(curtainReport(number, ui->cbRideau->currentIndex(),
                             reportBuffer[Report::MaxUniverses]),
@@ -123,7 +131,6 @@ void MainWindow::on_bAddCostume_clicked()
 {
     if (!checkCostumeNumber())
         return;
-    openedFile.clear();
     const long long number = decimalTextToInteger(ui->numCostume->text());
     writeUnit(costumeReport(number, reportBuffer[Report::MaxUniverses]), ui->numCostume, number);
 }

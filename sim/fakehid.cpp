@@ -62,6 +62,7 @@ struct Library {
     int reads = 0;
     int releasedCalls = 0;
     bool recording = false;
+    bool startFails = false;
     std::vector<LibraryCall> calls;
 };
 
@@ -293,6 +294,11 @@ void setOpenRefused(DeviceId device, bool refused)
         found->openRefused = refused;
 }
 
+void setStartFailing(bool failing)
+{
+    library().startFails = failing;
+}
+
 void setConfigurationWritesRefused(DeviceId device, bool refused)
 {
     if (Device *found = findDevice(device))
@@ -346,7 +352,7 @@ extern "C" {
 
 int HID_API_EXPORT HID_API_CALL hid_init(void)
 {
-    return 0;
+    return library().startFails ? -1 : 0;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_exit(void)

@@ -50,6 +50,9 @@ std::string pathOf(DeviceId device);
 // without access rights or held by another program.
 void setOpenRefused(DeviceId device, bool refused);
 
+// While set, hid_init fails, as with a missing or broken system library.
+void setStartFailing(bool failing);
+
 // While refused, every configuration write (command 1) to the device fails
 // as the library reports a failure; requests still go through.
 void setConfigurationWritesRefused(DeviceId device, bool refused);

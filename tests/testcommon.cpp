@@ -4,8 +4,11 @@
 #include "usb/hidtransport.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QFile>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +17,56 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+QTemporaryDir &settingsFolder()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+// QStandardPaths' test mode does not move QSettings out of the registry on
+// Windows: every setting goes to an INI file in the test's folder instead.
+void keepSettingsInTestFolder()
+{
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder().path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope,
+                       settingsFolder().filePath(QStringLiteral("system")));
+}
+
+QStringList testSettingsFiles()
+{
+    QStringList files;
+    QDirIterator found(settingsFolder().path(), {QStringLiteral("*.ini")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (found.hasNext())
+        files << found.next();
+    return files;
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(keepSettingsInTestFolder)
+
+bool testSettingsHold(const QVariant &value)
+{
+    for (const QString &file : testSettingsFiles()) {
+        const QSettings settings(file, QSettings::IniFormat);
+        for (const QString &key : settings.allKeys()) {
+            if (settings.value(key) == value)
+                return true;
+        }
+    }
+    return false;
+}
+
+void clearTestSettings()
+{
+    for (const QString &file : testSettingsFiles())
+        QSettings(file, QSettings::IniFormat).clear();
+}
 
 void resetToolState()
 {
@@ -28,6 +81,7 @@ void resetToolState()
     outputTypeIndex = 0;
     DisplayFields = FieldTexts{};
     refusedNodePaths.clear();
+    hidFailureNamed = false;
 }
 
 NodeReport reportWith(std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes)

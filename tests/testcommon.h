@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QVariant;
 class QWidget;
 
 #include <initializer_list>
@@ -34,6 +35,13 @@ QString reportDiff(const NodeReport &actual, const NodeReport &expected);
         const QString diff = reportDiff(actual, expected);                                 \
         QVERIFY2(diff.isEmpty(), qPrintable(diff));                                        \
     } while (false)
+
+// Every test process keeps its settings as INI files in a temporary folder
+// of its own, on every system, never in the user's (nor in the registry):
+// set up when the application object is made. Whether one of them holds
+// the value, and their removal.
+bool testSettingsHold(const QVariant &value);
+void clearTestSettings();
 
 // Runs the event loop until the window's refresh timer has fired, and so
 // the status history and the fields have been refreshed, once.

@@ -160,34 +160,47 @@ void TestCli::listShowsEveryNode()
 
 void TestCli::noUsableNode_data()
 {
-    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("trouble"); // "none", "refused" or "no library"
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("waited"); // the whole --wait
 
     const QString none = message(Status::NoNodeConnected);
     const QString refusedText = message(Status::AccessRefused) + " : fakehid:0";
-    QTest::newRow("list, none") << false << QStringList{"list"} << Exit::NoNode << none;
-    QTest::newRow("show, none") << false << QStringList{"show"} << Exit::NoNode << none;
-    QTest::newRow("list, refused") << true << QStringList{"list"} << Exit::NodeFailure << refusedText;
-    QTest::newRow("load, refused") << true << QStringList{"curtain", "1"} << Exit::NodeFailure
-                                   << message(AccessRefusedCommandFix);
+    const QString noLibrary = message(Status::UsbUnavailable) + " : " + message(HidLibraryFailure);
+    QTest::newRow("list, none") << "none" << QStringList{"list"} << Exit::NoNode << none << true;
+    QTest::newRow("show, none") << "none" << QStringList{"show"} << Exit::NoNode << none << true;
+    QTest::newRow("list, refused")
+        << "refused" << QStringList{"list"} << Exit::NodeFailure << refusedText << true;
+    QTest::newRow("load, refused") << "refused" << QStringList{"curtain", "1"}
+                                   << Exit::NodeFailure << message(AccessRefusedCommandFix) << true;
+    QTest::newRow("list, no library")
+        << "no library" << QStringList{"list"} << Exit::NodeFailure << noLibrary << false;
+    QTest::newRow("show, no library")
+        << "no library" << QStringList{"show"} << Exit::NodeFailure << noLibrary << false;
+    QTest::newRow("series, no library") << "no library" << QStringList{"series", "costume", "--from", "1"}
+                                        << Exit::NodeFailure << noLibrary << false;
 }
 
 void TestCli::noUsableNode()
 {
-    QFETCH(bool, refused);
+    QFETCH(QString, trouble);
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, expected);
+    QFETCH(bool, waited);
 
-    if (refused)
-        fakehid::setOpenRefused(fakehid::plug(sampleConfiguration()), true);
+    if (trouble != "none") {
+        const fakehid::DeviceId plugged = fakehid::plug(sampleConfiguration());
+        fakehid::setOpenRefused(plugged, trouble == "refused");
+        fakehid::setStartFailing(trouble == "no library");
+    }
     FakeClock clock;
     const CliRun run = runCli(arguments, clock);
     QCOMPARE(run.status, status);
     QVERIFY2(run.lines.noted.join('\n').contains(expected), qPrintable(run.lines.all()));
-    QCOMPARE(clock.now, qint64(CliApp::DefaultWaitSeconds) * 1000);
+    QCOMPARE(clock.now, waited ? qint64(CliApp::DefaultWaitSeconds) * 1000 : 0);
     QCOMPARE(fakehid::writeCount(), 0);
 }
 

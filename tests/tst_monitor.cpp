@@ -88,6 +88,7 @@ private slots:
     void readOutcomes_data();
     void readOutcomes();
     void lostNodeAnnouncedOnTheNextTick();
+    void libraryFailureSaidOnce();
     void hexDumpLayout_data();
     void hexDumpLayout();
 };
@@ -299,6 +300,33 @@ void MonitorTest::lostNodeAnnouncedOnTheNextTick()
         QCOMPARE(statusLine(window, "display"), Waiting);
         QCOMPARE(statusLine(window, "display2"), Connected);
     }
+    QCOMPARE(fakehid::node(node).receivedReports().size(), std::size_t(1));
+}
+
+// A HID library that does not start is said once, in the status history
+// and on standard output, for as long as it lasts, instead of a wait for
+// ever; the node is read as soon as the library starts.
+void MonitorTest::libraryFailureSaidOnce()
+{
+    MainWindow window;
+    const fakehid::DeviceId node = fakehid::plug(sampleConfiguration());
+    fakehid::setStartFailing(true);
+    const QString unavailable = message(Status::UsbUnavailable);
+
+    CapturedOutput output;
+    for (int ticks = 0; ticks < 3; ++ticks) {
+        tick(window);
+        processRefresh(window);
+        QCOMPARE(statusLine(window, "display"), unavailable);
+        QVERIFY(statusLine(window, "display2") != unavailable);
+    }
+    QCOMPARE(output.text().count(HidLibraryFailure), 1);
+    QCOMPARE(fakehid::node(node).receivedReports().size(), std::size_t(0));
+
+    fakehid::setStartFailing(false);
+    tick(window);
+    processRefresh(window);
+    QCOMPARE(statusLine(window, "display"), Connected);
     QCOMPARE(fakehid::node(node).receivedReports().size(), std::size_t(1));
 }
 

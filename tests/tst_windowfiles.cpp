@@ -29,6 +29,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 Q_DECLARE_METATYPE(NodeReport)
@@ -127,6 +128,8 @@ private slots:
     void failedSaveKeepsOldFile();
     void droppedOrNamedFile_data();
     void droppedOrNamedFile();
+    void saveWritesWhatWasChecked();
+    void openedFileClonesOntoNextNode_data();
     void openedFileClonesOntoNextNode();
 
 private:
@@ -141,6 +144,7 @@ private:
 
     QString answer;
     QList<FileQuestion> asked;
+    std::function<void()> whileAsked; // what happens while the dialog is open
 };
 
 void TestWindowFiles::initTestCase()
@@ -153,11 +157,14 @@ void TestWindowFiles::init()
 {
     resetCliState();
     setHidPacing(WindowPacing);
-    QSettings("nodeconfig", "nodeconfig").clear();
+    clearTestSettings();
     asked.clear();
     answer.clear();
+    whileAsked = nullptr;
     setFileChooser([this](QWidget *, const FileQuestion &question) {
         asked << question;
+        if (whileAsked)
+            whileAsked();
         return answer;
     });
 }
@@ -188,16 +195,22 @@ void TestWindowFiles::saveMatchesCliAndOpensBack_data()
 {
     QTest::addColumn<NodeReport>("configuration");
     QTest::addColumn<QString>("focus");
-    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("typedName");
+    QTest::addColumn<QString>("fileName"); // what the file is saved as
 
-    QTest::newRow("sample, focus in an edit")
-        << sampleConfiguration() << "ipa1" << "sauvegardes é/node ü 1.json";
+    QTest::newRow("sample, focus in an edit") << sampleConfiguration() << "ipa1"
+        << "sauvegardes é/node ü 1.json" << "sauvegardes é/node ü 1.json";
     NodeReport curtain = curtainReport(3, CurtainSize::ThreeByTwo, LargeCapacity);
     curtain[Report::Reserved + 1] = 0x5A;
-    QTest::newRow("curtain preset, focus on a button")
-        << curtain << "bSend" << "Rideaux à l'étage/rideau 3.json";
+    QTest::newRow("curtain preset, focus on a button") << curtain << "bSend"
+        << "Rideaux à l'étage/rideau 3.json" << "Rideaux à l'étage/rideau 3.json";
     QTest::newRow("clocks hidden, focus in a list")
-        << withChip(sampleConfiguration(), Chip::TS3001) << "cbRideau" << "sans horloge.json";
+        << withChip(sampleConfiguration(), Chip::TS3001) << "cbRideau" << "sans horloge"
+        << "sans horloge.json";
+    QTest::newRow("address typed without the ending")
+        << sampleConfiguration() << "ipb2" << "node-10.0.0.2" << "node-10.0.0.2.json";
+    QTest::newRow("ending in capitals") << sampleConfiguration() << "offset" << "NODE.JSON"
+                                        << "NODE.JSON";
 }
 
 // The window's file is the CLI's, byte for byte; the CLI loads it onto
@@ -206,6 +219,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
 {
     QFETCH(NodeReport, configuration);
     QFETCH(QString, focus);
+    QFETCH(QString, typedName);
     QFETCH(QString, fileName);
 
     QVERIFY(windowReads(configuration));
@@ -214,7 +228,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
     QTemporaryDir dir;
     const QString windowFile = dir.filePath(fileName);
     QDir().mkpath(QFileInfo(windowFile).absolutePath());
-    answerDialog(windowFile);
+    answerDialog(dir.filePath(typedName));
     press(*window, focus, QKeySequence::Save);
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked[0].purpose, FileQuestion::Purpose::Save);
@@ -223,6 +237,7 @@ void TestWindowFiles::saveMatchesCliAndOpensBack()
                  .filePath("node-" + fieldText(namedFields().front(), configuration) + ".json"));
     processRefresh(*window);
     QCOMPARE(statusLine(*window), message(Status::ConfigurationSaved));
+    QVERIFY(testSettingsHold(QFileInfo(windowFile).absolutePath()));
 
     const QString cliFile = dir.filePath("cli.json");
     QCOMPARE(runCli({"save", cliFile}).status, Exit::Done);
@@ -423,35 +438,95 @@ void TestWindowFiles::droppedOrNamedFile()
     QCOMPARE(writesTo(device), 0);
 }
 
+// The refresh and the search go on while the dialog is open: a node read
+// meanwhile, with values the checks refuse, does not reach the file, which
+// holds the form as it was checked.
+void TestWindowFiles::saveWritesWhatWasChecked()
+{
+    QVERIFY(windowReads(sampleConfiguration()));
+    const NodeReport checked = fakehid::node(device).configuration();
+    NodeReport refused = sampleConfiguration();
+    refused[Report::IpAddress + 3] = 14;
+    whileAsked = [this, refused] {
+        fakehid::unplug(device);
+        fakehid::plug(refused);
+        waitingForNode = true;
+        QMetaObject::invokeMethod(window.get(), "searchDevice");
+        processRefresh(*window);
+    };
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("vérifié.json");
+    answerDialog(path);
+    press(*window, "ipa1", QKeySequence::Save);
+    QCOMPARE(window->findChild<QLineEdit *>("ipa4")->text(), QString("14"));
+
+    const ConfigFile::Parsed saved = ConfigFile::read(path);
+    QVERIFY2(saved.form, qPrintable(saved.failure));
+    NodeReport savedReport = saved.form->report();
+    savedReport[Report::Command] = checked[Report::Command];
+    COMPARE_REPORT(savedReport, checked);
+}
+
+void TestWindowFiles::openedFileClonesOntoNextNode_data()
+{
+    QTest::addColumn<bool>("writeRefused");
+    QTest::addColumn<bool>("readBackFails");
+    QTest::addColumn<bool>("fileKept");
+
+    QTest::newRow("sent and read back") << false << false << false;
+    QTest::newRow("send refused") << true << false << true;
+    QTest::newRow("sent, read-back failed") << false << true << true;
+}
+
 // Cloning: the reference is opened first, then the next node is plugged
 // in; its read leaves the opened form, and "Envoyer" writes it, reserved
-// bytes included, as nodeconfig-cli load would.
+// bytes included, as nodeconfig-cli load would. The form shows nodes again
+// only once the node took the file and was read back: after a failed send
+// or read-back, it keeps the file over a node that holds other values.
 void TestWindowFiles::openedFileClonesOntoNextNode()
 {
+    QFETCH(bool, writeRefused);
+    QFETCH(bool, readBackFails);
+    QFETCH(bool, fileKept);
+
     QTemporaryDir dir;
     const NodeReport reference = curtainReport(5, CurtainSize::FourByTwo, LargeCapacity);
     const QString path = writeFile(dir.filePath("référence.json"), ConfigFile::toJson(reference));
+    const QString referenceHost = "19";
+    const QString otherHost = "50";
 
     window = std::make_unique<MainWindow>();
     window->openArgumentFile({"nodeconfig", path});
     const fakehid::DeviceId next = fakehid::plug(sampleConfiguration());
     QMetaObject::invokeMethod(window.get(), "searchDevice");
     processRefresh(*window);
-    QCOMPARE(window->findChild<QLineEdit *>("ipa4")->text(), QString("19"));
+    QCOMPARE(window->findChild<QLineEdit *>("ipa4")->text(), referenceHost);
     QCOMPARE(window->findChild<QLabel *>("maxUnivers")->text(), QString("16"));
     QVERIFY2(statusBarText(*window).contains("référence.json"), qPrintable(statusBarText(*window)));
 
+    fakehid::setConfigurationWritesRefused(next, writeRefused);
     QTest::mouseClick(window->findChild<QPushButton *>("bSend"), Qt::LeftButton);
-    QCOMPARE(writesTo(next), 1);
-    NodeReport expected = reference;
-    expected[Report::Command] = cmdWriteConfig;
-    expected[Report::MaxUniverses] = LargeCapacity;
-    COMPARE_REPORT(fakehid::node(next).receivedReports().back(), expected);
-
-    // Once sent, the form shows the node again as it is read.
+    if (!writeRefused) {
+        NodeReport expected = reference;
+        expected[Report::Command] = cmdWriteConfig;
+        expected[Report::MaxUniverses] = LargeCapacity;
+        COMPARE_REPORT(fakehid::node(next).receivedReports().back(), expected);
+    }
+    if (readBackFails)
+        fakehid::failNextRead(fakehid::Fault::Error);
     QMetaObject::invokeMethod(window.get(), "searchDevice");
     processRefresh(*window);
-    QCOMPARE(window->findChild<QLineEdit *>("ipa4")->text(), QString("19"));
+    QCOMPARE(window->findChild<QLineEdit *>("ipa4")->text(), referenceHost);
+
+    // Another node, with other values, is read.
+    fakehid::unplug(next);
+    const fakehid::DeviceId other = fakehid::plug(sampleConfiguration());
+    waitingForNode = true;
+    QMetaObject::invokeMethod(window.get(), "searchDevice");
+    processRefresh(*window);
+    QCOMPARE(window->findChild<QLineEdit *>("ipa4")->text(), fileKept ? referenceHost : otherHost);
+    QCOMPARE(writesTo(other), 0);
 }
 
 QTEST_MAIN(TestWindowFiles)

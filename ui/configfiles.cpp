@@ -3,9 +3,9 @@
 // form. Nothing here talks to the node: an opened configuration is written
 // only by "Envoyer", as any edit.
 
+#include "app/messages.h"
 #include "app/sharedstate.h"
 #include "config/configfile.h"
-#include "config/configtext.h"
 #include "protocol/encoding.h"
 #include "ui/filechooser.h"
 #include "ui/mainwindow.h"
@@ -31,26 +31,37 @@ const QString FileSuffix = QStringLiteral("json");
 const QString FileFilter = QStringLiteral("Configurations du node (*.json);;Tous les fichiers (*)");
 const QString UnnamedFile = QStringLiteral("node");
 
+// The user's settings, in the default format: the system's own (the
+// registry on Windows) unless the process chose another, as the tests do.
+QSettings userSettings()
+{
+    return QSettings(QSettings::defaultFormat(), QSettings::UserScope, SettingsOrganization,
+                     SettingsApplication);
+}
+
 // The last folder a configuration was opened from or saved to, at first
 // the user's documents.
 QString startFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QSettings settings(SettingsOrganization, SettingsApplication);
+    const QSettings settings = userSettings();
     const QString last = settings.value(LastFolderKey).toString();
     return !last.isEmpty() && QDir(last).exists() ? last : documents;
 }
 
 void rememberFolder(const QString &path)
 {
-    QSettings settings(SettingsOrganization, SettingsApplication);
+    QSettings settings = userSettings();
     settings.setValue(LastFolderKey, QFileInfo(path).absolutePath());
 }
 
-// A save dialog that adds no suffix of its own still gives a .json file.
+// A saved configuration always ends in .json, which Ouvrir's filter shows:
+// a name typed without it gets it, even when dots make another suffix of
+// its end ("node-10.0.0.2").
 QString withFileSuffix(const QString &path)
 {
-    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + FileSuffix : path;
+    const bool hasSuffix = QFileInfo(path).suffix().compare(FileSuffix, Qt::CaseInsensitive) == 0;
+    return hasSuffix ? path : path + QLatin1Char('.') + FileSuffix;
 }
 
 // The one local .json file a drag carries, or an empty string.
@@ -102,8 +113,12 @@ NodeReport MainWindow::formReport() const
 
 void MainWindow::saveConfiguration()
 {
+    // The form is checked and encoded before the dialog: the refresh and
+    // the search go on while it is open, and may fill the form with
+    // another node's values meanwhile.
     if (!validateInputs())
         return;
+    const NodeReport checked = formReport();
     FileQuestion question;
     question.purpose = FileQuestion::Purpose::Save;
     question.caption = QStringLiteral("Enregistrer la configuration");
@@ -115,7 +130,7 @@ void MainWindow::saveConfiguration()
     // Named in messages as the user's system writes paths.
     const QString path = QDir::toNativeSeparators(withFileSuffix(chosen));
     rememberFolder(path);
-    const QString failure = ConfigFile::write(path, formReport());
+    const QString failure = ConfigFile::write(path, checked);
     if (!failure.isEmpty())
         return reportFileOutcome(Status::SaveFailed, failure);
     reportFileOutcome(Status::ConfigurationSaved,
@@ -144,6 +159,7 @@ void MainWindow::openConfigurationFile(const QString &chosen)
 
     openedReport = parsed.form->report();
     openedFile = QFileInfo(path).fileName();
+    awaitingReadBack = false;
     FieldTexts texts;
     int chipCode = 0;
     decodeFields(openedReport, texts, chipCode);

@@ -65,6 +65,14 @@ private:
 
     void installValidators();
     bool validateInputs();
+    // Writes the report buffer to the node and arms the read-back; returns
+    // the transport's count.
+    int writeToNode();
+    void writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number);
+    // After a read attempt: an opened file whose write the node took is
+    // forgotten once the node was read back whole, so that the form shows
+    // the node again; a failed write or read-back keeps it.
+    void settleOpenedFile(bool readBack);
     bool checkCurtainNumber();
     bool checkCostumeNumber();
 
@@ -115,10 +123,12 @@ private:
     NetworkWindow *networkWindow = nullptr; // likewise
     NetworkReach networkReach;
     bool seriesRunning = false;
-    // The configuration file the form shows until a command writes to the
-    // node: a node read meanwhile leaves the form as opened, so that it can
-    // be cloned onto a node plugged in after the file was opened.
+    // The configuration file the form shows until a command's write reaches
+    // the node and the node is read back: a node read meanwhile leaves the
+    // form as opened, so that it can be cloned onto a node plugged in after
+    // the file was opened, or sent again after a failed write.
     QString openedFile;
+    bool awaitingReadBack = false; // a write since the file was opened succeeded
     int formChipCode = 0; // the chip code the form last showed, listed or not
     NodeReport openedReport{}; // its configuration, reserved bytes included
 };

@@ -1,7 +1,8 @@
 // The connection monitor: finds the node on every search tick, reads its
 // configuration when it arrives or after a command wrote to it, and notices
 // when it is gone. A node that is plugged in but cannot be opened is named
-// rather than taken for no node at all.
+// rather than taken for no node at all, and so is a HID library that does
+// not start.
 
 #include "app/console.h"
 #include "app/sharedstate.h"
@@ -59,6 +60,15 @@ void nameRefusedNodes()
     refusedNodePaths = refused;
 }
 
+// Prints once, for as long as it lasts, that the HID library did not start.
+void nameLibraryFailure()
+{
+    const bool failed = hidLibraryFailed();
+    if (failed && !hidFailureNamed)
+        consolePrint("\n%s : %s\n", Status::UsbUnavailable, HidLibraryFailure);
+    hidFailureNamed = failed;
+}
+
 } // namespace
 
 void MainWindow::searchDevice()
@@ -70,10 +80,14 @@ void MainWindow::searchDevice()
         statusText = message(Status::WaitingForNode);
         const int opened = openNode();
         nameRefusedNodes();
+        nameLibraryFailure();
         if (opened > 0)
             readNodeConfiguration();
+        else if (hidFailureNamed)
+            statusText = message(Status::UsbUnavailable);
         else if (!refusedNodePaths.isEmpty())
             statusText = message(Status::AccessRefused);
+        settleOpenedFile(opened > 0 && lastReceiveLength == static_cast<int>(Report::Size));
     }
     if (nodeConnected && openNode() == 0) {
         nodeConnected = false;

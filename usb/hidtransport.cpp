@@ -43,7 +43,7 @@ std::vector<HidDeviceEntry> deviceList;
 HidPacing pacing = WindowPacing;
 HidPause pauseOverride;
 QStringList refusedPaths;
-bool libraryReady = false;
+bool libraryFailed = false;
 HidError lastError;
 
 HidDeviceEntry *findEntry(int n)
@@ -147,9 +147,10 @@ int hidOpen(int max, int vendorId, int productId, int usagePage, int usage)
     closeAllDevices();
     if (max <= 0)
         return 0;
-    if (!libraryReady)
-        libraryReady = hid_init() == 0;
-    if (!libraryReady)
+    // Once the library has started, hid_init does nothing more; until then
+    // each search tries again.
+    libraryFailed = hid_init() != 0;
+    if (libraryFailed)
         return 0;
 
     hid_device_info *const devices =
@@ -173,6 +174,11 @@ int hidOpen(int max, int vendorId, int productId, int usagePage, int usage)
     }
     hid_free_enumeration(devices);
     return count;
+}
+
+bool hidLibraryFailed()
+{
+    return libraryFailed;
 }
 
 int hidReceive(int n, void *buf, unsigned len, int timeoutMs)

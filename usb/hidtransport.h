@@ -14,6 +14,10 @@
 // number of devices opened.
 int hidOpen(int max, int vendorId, int productId, int usagePage, int usage);
 
+// Whether the last hidOpen that looked for devices could not start the HID
+// library (hid_init failed): no device can be found then.
+bool hidLibraryFailed();
+
 // Reads one input report of device n into buf (at most len bytes).
 int hidReceive(int n, void *buf, unsigned len, int timeoutMs);
 
