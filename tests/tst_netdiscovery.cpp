@@ -13,6 +13,7 @@
 #include "protocol/presets.h"
 #include "sim/artnetresponder.h"
 
+#include <algorithm>
 #include <QtTest>
 
 using namespace ArtNet;
@@ -37,7 +38,8 @@ PollReply replyOf(const Heard &heard)
     reply.shortName = heard.name.toLatin1();
     if (heard.mac != QLatin1String("-")) {
         const QByteArray octets = QByteArray::fromHex(heard.mac.toLatin1());
-        std::copy(octets.begin(), octets.end(), reply.mac.begin());
+        const auto count = std::min(static_cast<std::size_t>(octets.size()), reply.mac.size());
+        std::copy_n(octets.begin(), count, reply.mac.begin());
     }
     return reply;
 }
