@@ -175,7 +175,10 @@ smoke_demo_save() {
         return
     fi
     wine "$STAGE/nodeconfig-cli.exe" load "$path" --wait 0 >"$SMOKE_DIR/load-saved.out" 2>&1 || status=$?
-    if [ "$status" -ne 3 ] || ! grep -q "Aucun node connecté" "$SMOKE_DIR/load-saved.out"; then
+    # The file is taken, then no node is found: none is plugged in, or Wine
+    # lacks the configuration manager's functions that hidapi starts with.
+    if ! { [ "$status" -eq 3 ] && grep -q "Aucun node connecté" "$SMOKE_DIR/load-saved.out"; } &&
+        ! { [ "$status" -eq 1 ] && grep -q "USB indisponible" "$SMOKE_DIR/load-saved.out"; }; then
         fail "nodeconfig-cli.exe load of the window's file (status $status): $(cat "$SMOKE_DIR/load-saved.out")"
     else
         echo "nodeconfig-demo.exe Ctrl+S to $path, taken by nodeconfig-cli.exe load"

@@ -157,3 +157,8 @@ QByteArray CapturedOutput::text()
     file.open(QIODevice::ReadOnly);
     return file.readAll();
 }
+
+bool runsUnderWine()
+{
+    return qEnvironmentVariableIsSet("NODECONFIG_UNDER_WINE");
+}

@@ -304,6 +304,8 @@ private slots:
     // universes with the pattern and end black.
     void loopbackRoundTrip()
     {
+        if (runsUnderWine())
+            QSKIP("Wine loses the loopback datagrams of this case");
         ArtNetResponder node;
         // 4X2 curtain with 16 universes: five universes, two replies.
         NodeReport configuration = curtain(1, CurtainSize::FourByTwo);
