@@ -426,8 +426,8 @@ int CliApp::series()
                         .arg(plan.from));
     SeriesRun run(plan, finder, clock, output, log);
     run.run();
-    // A series ends at once when no node can be looked for.
+    // A series ends at once, having said why, when no node can be looked for.
     if (finder.libraryFailed())
-        return fail(Exit::NodeFailure, libraryFailureText());
+        return Exit::NodeFailure;
     return run.endedOnFailure() ? Exit::NodeFailure : Exit::Done;
 }

@@ -200,8 +200,12 @@ std::optional<SeriesRun::Step> SeriesRun::lookForNode()
         finder.sayWaiting(wait);
         return Step::Wait;
     }
-    if (found->result != FindResult::Found)
+    // The search cannot go on (hidapi did not start): the series ends and
+    // says why, in the console as in the series window.
+    if (found->result != FindResult::Found) {
+        output.note(found->failure);
         return finish();
+    }
     unitNode = found->node;
     link.emplace(unitNode.device, clock, plan.retryWindowMs);
     retries.emplace(clock, plan.retryWindowMs);

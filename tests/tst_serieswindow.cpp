@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "clitestsupport.h"
 #include "config/configtext.h"
+#include "link/nodefinder.h"
 #include "protocol/presets.h"
 #include "ui/mainwindow.h"
 #include "ui/serieswindow.h"
@@ -180,6 +181,8 @@ void TestSeriesWindow::step(const QString &line)
         QTRY_COMPARE(formAddress(), addressText(fakehid::node(nodes.value(name)).configuration()));
     else if (line.startsWith("note "))   // a note, still there
         QTRY_VERIFY2(notes().contains(rest), qPrintable(notes()));
+    else if (line == "no library")       // hidapi no longer starts
+        fakehid::setStartFailing(true);
     else if (line == "refused hint")
         QTRY_VERIFY2(notes().contains(message(AccessRefusedFix)), qPrintable(notes()));
     else if (line.startsWith("answer ")) {
@@ -264,6 +267,9 @@ void TestSeriesWindow::unitsByPlugIn_data()
     QTest::newRow("a node refused: the window's hint")
         << none << "1" << "" << QStringList{"plug R refused", "refused hint", "plug A", "rows 1"}
         << QStringList{"1 vérifié"} << true << QStringList{"A 1"};
+    QTest::newRow("hidapi does not start: said, and the series ends")
+        << none << "1" << "" << QStringList{"no library", "note " + libraryFailureText()}
+        << QStringList{} << false << QStringList{};
 }
 
 void TestSeriesWindow::unitsByPlugIn()
