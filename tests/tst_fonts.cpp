@@ -10,6 +10,7 @@
 #include "ui/formfont.h"
 #include "ui/mainwindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -281,6 +282,8 @@ private slots:
     void textsFit_data();
     void textsFit();
     void fittingFontKept();
+    void listOpensInTheFormFont_data();
+    void listOpensInTheFormFont();
     void keptFitIsTheSearchedOne_data();
     void keptFitIsTheSearchedOne();
     void spoiltKeptFitSearchedAgain_data();
@@ -359,6 +362,32 @@ void TestFonts::fittingFontKept()
         QSKIP("DejaVu Sans is not installed");
     const MainWindow &shown = windowIn(small);
     QCOMPARE(shown.centralWidget()->font(), QApplication::font());
+}
+
+void TestFonts::listOpensInTheFormFont_data()
+{
+    QTest::addColumn<QString>("combo");
+    QTest::newRow("chips") << "output";
+    QTest::newRow("curtain sizes") << "cbRideau";
+}
+
+// A combo box's list, made when it is first opened, shows its items in the
+// form's fitted font, as the combo box does.
+void TestFonts::listOpensInTheFormFont()
+{
+    QFETCH(QString, combo);
+    // Too wide for the form: the form gets a font of its own.
+    const QFont platformFont = desktopFont("DejaVu Sans", 11);
+    if (!installed(platformFont.family()))
+        QSKIP("DejaVu Sans is not installed");
+    MainWindow &shown = windowIn(platformFont);
+    auto *const list = shown.findChild<QComboBox *>(combo);
+    QVERIFY(list);
+    QVERIFY(!(list->font() == platformFont));
+    list->showPopup();
+    QCOMPARE(list->view()->font(), list->font());
+    QCOMPARE(list->view()->window()->font(), list->font());
+    list->hidePopup();
 }
 
 void TestFonts::keptFitIsTheSearchedOne_data()

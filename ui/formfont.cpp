@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -472,6 +473,59 @@ std::optional<FontShape> fittingShape(const QWidget *form, const std::vector<Tex
     return shapeAt(firstSize, *end.step);
 }
 
+// Holds back a font change from the form's combo boxes whose popup list is
+// not made yet. A combo box makes its popup (a window, its list and their
+// scrollers) the moment its font changes, though the list is seen only once
+// opened: at start-up that was most of the cost of setting the form's font.
+// A popup made later takes its combo box's font then. Only for a form not
+// laid out yet: the combo boxes' size hints, which they would forget on
+// the change, must not have been asked for.
+class FontChangeHeldBack : public QObject
+{
+public:
+    explicit FontChangeHeldBack(const QWidget *form)
+    {
+        for (QComboBox *const combo : form->findChildren<QComboBox *>())
+            if (!hasPopup(combo)) {
+                combo->installEventFilter(this);
+                spared.push_back(combo);
+            }
+    }
+
+    ~FontChangeHeldBack() override
+    {
+        for (QComboBox *const combo : spared)
+            combo->removeEventFilter(this);
+    }
+
+    FontChangeHeldBack(const FontChangeHeldBack &) = delete;
+    FontChangeHeldBack &operator=(const FontChangeHeldBack &) = delete;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        return event->type() == QEvent::FontChange || QObject::eventFilter(watched, event);
+    }
+
+private:
+    // A combo box's popup is the one window among its children.
+    static bool hasPopup(const QComboBox *combo)
+    {
+        const QList<QWidget *> children =
+            combo->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        return std::any_of(children.cbegin(), children.cend(),
+                           [](const QWidget *child) { return child->isWindow(); });
+    }
+
+    std::vector<QComboBox *> spared;
+};
+
+void setFormFont(QWidget *form, const QFont &font)
+{
+    const FontChangeHeldBack heldBack(form);
+    form->setFont(font);
+}
+
 } // namespace
 
 void rememberFitIn(const QString &file)
@@ -489,5 +543,5 @@ void fitFormFont(QWidget *form, const LaterTexts &laterTexts)
     if (allFit(items, platformFonts, lastMisfit))
         return;
     if (const std::optional<FontShape> shape = fittingShape(form, items, platformFonts, lastMisfit))
-        form->setFont(shaped(form->font(), *shape));
+        setFormFont(form, shaped(form->font(), *shape));
 }

@@ -13,7 +13,8 @@ using LaterTexts = QHash<const QWidget *, QStringList>;
 // This keeps the font the form inherits when every text of its children
 // (captions, button texts, combo box items and the later texts) fits whole
 // where the child shows it, and otherwise sets on the form the largest
-// condensed or smaller variant of that font in which they all do.
+// condensed or smaller variant of that font in which they all do. For a
+// form made but not laid out or shown yet, whose children have fixed sizes.
 void fitFormFont(QWidget *form, const LaterTexts &laterTexts);
 
 // Where fitFormFont keeps the font it found, with what it found it for, so
