@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -65,6 +66,14 @@ bool SeriesCheck::allConsistent() const
     return std::all_of(units.begin(), units.end(), [](const UnitCheck &check) {
         return check.seen && !check.duplicate && check.universesMatch;
     });
+}
+
+int SeriesCheck::extraNodeCount() const
+{
+    std::set<std::pair<quint32, QString>> nodes;
+    for (const SeenNode &extra : extraNodes)
+        nodes.emplace(extra.address.toIPv4Address(), extra.reply.macText());
+    return static_cast<int>(nodes.size());
 }
 
 std::vector<int> SeriesCheck::missingNumbers() const

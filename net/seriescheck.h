@@ -30,11 +30,14 @@ struct UnitCheck {
 
 struct SeriesCheck {
     std::vector<UnitCheck> units;        // in the log's order of numbers
-    std::vector<SeenNode> extraNodes;    // answering at no address of the log
+    std::vector<SeenNode> extraNodes;    // answering at no address of the log, one per reply
     // Every unit there, alone at its address, with its universes.
     bool allConsistent() const;
     std::vector<int> missingNumbers() const;
     std::vector<QString> duplicateAddresses() const;
+    // The nodes among extraNodes: a node's several replies (one address,
+    // one MAC) count once.
+    int extraNodeCount() const;
 };
 
 // The universe numbers (1..255, patch plus offset) that the preset of a unit

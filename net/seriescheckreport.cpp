@@ -43,6 +43,6 @@ QStringList seriesCheckLines(const SeriesCheck &check)
                  .arg(check.units.size())
                  .arg(missing.size())
                  .arg(check.duplicateAddresses().size())
-                 .arg(check.extraNodes.size());
+                 .arg(check.extraNodeCount());
     return lines;
 }

@@ -20,6 +20,10 @@ SETTINGS_KEY='HKCU\Software\nodeconfig'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconfig'
 INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
 START_MENU_ENTRY="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Configuration du node LED.lnk"
+# The firewall rule of each program, which Wine's netsh takes without
+# keeping: what the installer and uninstaller ask of netsh is checked.
+NETSH='"C:\windows\system32\netsh.exe" advfirewall firewall'
+FIREWALL_PROGRAMS=(nodeconfig.exe nodeconfig-cli.exe)
 
 # start_display [SIZE]: a virtual display of SIZE (1280x1024) in place of
 # the one before, if any.
@@ -221,11 +225,31 @@ smoke_cli_path() {
     rm -rf "${WINEPREFIX:?}/drive_c/$folder"
 }
 
+# netsh_calls TRACE: the netsh command lines of a run traced with
+# WINEDEBUG=+process, one a line, unescaped.
+netsh_calls() {
+    sed -n 's/^[0-9a-f]*:trace:process:CreateProcessInternalW app (null) cmdline L"\(\\"C:\\\\windows\\\\system32\\\\netsh\.exe.*\)"$/\1/p' "$1" |
+        sed 's/\\"/"/g; s/\\\\/\\/g'
+}
+
+# expect_netsh TRACE LINE WHAT: the traced run asked netsh for LINE.
+expect_netsh() {
+    grep -qxF "$2" <(netsh_calls "$1") && return 0
+    fail "$3: no \"$2\" among the calls of netsh:"
+    netsh_calls "$1"
+}
+
+firewall_rule() { echo "name=\"nodeconfig, Art-Net UDP 6454 ($1)\""; }
+
 smoke_installer() {
     local before after program failures_before=$failures
     before="$(drive_c_files)"
-    wine "$WIN_BUILD_DIR/$PACKAGE_NAME-setup.exe" /S
+    WINEDEBUG=+process wine "$WIN_BUILD_DIR/$PACKAGE_NAME-setup.exe" /S 2>"$SMOKE_DIR/install.trace"
     wineserver -w
+    for program in "${FIREWALL_PROGRAMS[@]}"; do
+        expect_netsh "$SMOKE_DIR/install.trace" "$NETSH add rule $(firewall_rule "$program") dir=in action=allow protocol=UDP localport=6454 profile=any program=\"C:\\Program Files\\nodeconfig\\$program\" enable=yes" \
+            "the installer's firewall rule for $program"
+    done
     for program in "${PROGRAMS[@]}" uninstall; do
         [ -f "$INSTALL_DIR/$program.exe" ] || fail "the installer put no $program.exe in Program Files"
     done
@@ -233,7 +257,7 @@ smoke_installer() {
     wine reg query "$UNINSTALL_KEY" /v UninstallString >/dev/null 2>&1 ||
         fail "the uninstaller is not registered with Windows"
     if [ "$failures" -eq "$failures_before" ]; then
-        echo "silent install: the programs, the Start-menu entry and the uninstaller are there"
+        echo "silent install: the programs, the Start-menu entry, the uninstaller and the firewall rules are there"
     fi
 
     wine "C:\\Program Files\\nodeconfig\\nodeconfig.exe" >/dev/null 2>&1 &
@@ -245,8 +269,12 @@ smoke_installer() {
     local cache="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/nodeconfig/cache"
     mkdir -p "$cache" && echo "kept by the window" >"$cache/fitted-font-1.5"
 
-    wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S
+    WINEDEBUG=+process wine "C:\\Program Files\\nodeconfig\\uninstall.exe" /S 2>"$SMOKE_DIR/uninstall.trace"
     wineserver -w
+    for program in "${FIREWALL_PROGRAMS[@]}"; do
+        expect_netsh "$SMOKE_DIR/uninstall.trace" "$NETSH delete rule $(firewall_rule "$program")" \
+            "the uninstaller's removal of the firewall rule for $program"
+    done
     ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1 || fail "the uninstaller left its registry key"
     # Kept by the demo's save above: the last folder of configuration files.
     ! wine reg query "$SETTINGS_KEY" >/dev/null 2>&1 || fail "the uninstaller left the windows' settings"

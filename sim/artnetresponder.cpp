@@ -1,6 +1,7 @@
 #include "sim/artnetresponder.h"
 
 #include <QCoreApplication>
+#include <QNetworkDatagram>
 
 #include <map>
 
@@ -11,12 +12,23 @@ constexpr std::uint8_t DataTransmitted = 0x80;
 constexpr std::uint8_t StyleNode = 0x00;
 constexpr int SubNetBits = 4;
 constexpr int FirstBindIndex = 1;
+constexpr int OctetBits = 8;
+
+// The configuration's network mask, first octet highest.
+quint32 configuredMask(const NodeReport &configuration)
+{
+    quint32 mask = 0;
+    for (std::size_t octet = 0; octet < Report::IpOctets; ++octet)
+        mask = mask << OctetBits | configuration[Report::IpMask + octet];
+    return mask;
+}
 
 } // namespace
 
 ArtNetResponder::ArtNetResponder(QObject *parent) : QObject(parent)
 {
-    connect(&socket, &QUdpSocket::readyRead, this, &ArtNetResponder::readPendingDatagrams);
+    connect(&socket, &QUdpSocket::readyRead, this, &ArtNetResponder::readUnicasts);
+    connect(&anyAddressSocket, &QUdpSocket::readyRead, this, &ArtNetResponder::readBroadcasts);
 }
 
 void ArtNetResponder::setConfiguration(const NodeReport &report)
@@ -27,23 +39,34 @@ void ArtNetResponder::setConfiguration(const NodeReport &report)
 bool ArtNetResponder::start(const QHostAddress &address, quint16 port)
 {
     stop();
-    if (!socket.bind(address, port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
-        error = QCoreApplication::translate("ArtNetResponder",
-                                            "Impossible d'écouter sur %1, port UDP %2 : %3")
-                    .arg(address.toString())
-                    .arg(port)
-                    .arg(socket.errorString());
+    // The address first, so that a free port it is given is shared next.
+    if (!bindShared(socket, address, port)
+        || !bindShared(anyAddressSocket, QHostAddress(QHostAddress::AnyIPv4), socket.localPort())) {
+        stop();
         return false;
     }
     error.clear();
     dmx.clear();
     polls = 0;
+    setAside = 0;
     return true;
+}
+
+bool ArtNetResponder::bindShared(QUdpSocket &udp, const QHostAddress &address, quint16 port)
+{
+    if (udp.bind(address, port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+        return true;
+    error = QCoreApplication::translate("ArtNetResponder", "Impossible d'écouter sur %1, port UDP %2 : %3")
+                .arg(address.toString())
+                .arg(port)
+                .arg(udp.errorString());
+    return false;
 }
 
 void ArtNetResponder::stop()
 {
     socket.close();
+    anyAddressSocket.close();
 }
 
 QHostAddress ArtNetResponder::address() const
@@ -54,6 +77,11 @@ QHostAddress ArtNetResponder::address() const
 quint16 ArtNetResponder::port() const
 {
     return socket.localPort();
+}
+
+QHostAddress ArtNetResponder::broadcast() const
+{
+    return QHostAddress(address().toIPv4Address() | ~configuredMask(configuration));
 }
 
 std::vector<int> ArtNetResponder::universes() const
@@ -114,25 +142,44 @@ std::vector<ArtNet::PollReply> ArtNetResponder::replies() const
     return all;
 }
 
-void ArtNetResponder::readPendingDatagrams()
+void ArtNetResponder::readUnicasts()
 {
-    while (socket.hasPendingDatagrams()) {
-        const qint64 size = socket.pendingDatagramSize();
-        QByteArray datagram(static_cast<int>(std::max<qint64>(size, 0)), '\0');
-        QHostAddress from;
-        quint16 fromPort = 0;
-        const qint64 read = socket.readDatagram(datagram.data(), datagram.size(), &from, &fromPort);
-        if (read < 0)
+    readPendingDatagrams(socket);
+}
+
+void ArtNetResponder::readBroadcasts()
+{
+    readPendingDatagrams(anyAddressSocket);
+}
+
+void ArtNetResponder::readPendingDatagrams(QUdpSocket &udp)
+{
+    while (udp.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = udp.receiveDatagram();
+        if (!datagram.isValid())
             break;
-        datagram.truncate(static_cast<int>(read));
+        const QByteArray data = datagram.data();
+        const bool forThisNode = &udp == &socket || isForThisNode(datagram.destinationAddress());
         ArtNet::DmxPacket packet;
-        if (ArtNet::isPoll(datagram)) {
-            answerPoll(from, fromPort);
-        } else if (ArtNet::decodeDmx(datagram, packet)) {
+        if (ArtNet::isPoll(data)) {
+            if (forThisNode)
+                answerPoll(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
+            else
+                ++setAside;
+        } else if (forThisNode && ArtNet::decodeDmx(data, packet)) {
             dmx.push_back(packet);
             emit dmxReceived(packet);
         }
     }
+}
+
+// The socket bound to any address also takes the unicasts to the other
+// addresses of this computer that no socket of their own takes.
+bool ArtNetResponder::isForThisNode(const QHostAddress &destination) const
+{
+    const quint32 to = destination.toIPv4Address();
+    return !destination.isNull()
+           && (to == address().toIPv4Address() || to == broadcast().toIPv4Address());
 }
 
 // Answers to where the poll came from: the controller's port 6454 on a

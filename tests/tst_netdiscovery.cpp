@@ -219,6 +219,12 @@ private slots:
             << std::vector<Answering>{{a, "-", {1, 2}}, {b, "-", {1, 2}}, {c, "-", {1, 2}},
                                       {"10.0.0.9", "-", {}}}
             << none << none << QStringList() << 1 << true;
+        QTest::newRow("extra nodes in several replies each")
+            << curtains(CurtainSize::TwoByOne)
+            << std::vector<Answering>{{a, "-", {1, 2}}, {b, "-", {1, 2}}, {c, "-", {1, 2}},
+                                      {"2.0.0.20", "001a2b000001", {1, 2, 3, 4, 5}},
+                                      {"2.0.0.20", "001a2b000002", {1, 2, 3, 4, 5}}}
+            << none << none << QStringList() << 2 << true;
         QTest::newRow("two nodes at one unit's address")
             << curtains(CurtainSize::TwoByOne)
             << std::vector<Answering>{{a, "001a2b000001", {1, 2}}, {a, "001a2b000002", {1, 2}},
@@ -259,7 +265,7 @@ private slots:
         QCOMPARE(wrong, mismatched);
         const std::vector<QString> doubled = check.duplicateAddresses();
         QCOMPARE(QStringList(doubled.begin(), doubled.end()), duplicates);
-        QCOMPARE(static_cast<int>(check.extraNodes.size()), extra);
+        QCOMPARE(check.extraNodeCount(), extra);
         QCOMPARE(check.allConsistent(), consistent);
     }
 

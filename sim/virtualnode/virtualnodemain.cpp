@@ -1,8 +1,10 @@
 // nodeconfig-virtual-node: a node without hardware. It publishes the
 // simulated node as a USB HID device through Linux's /dev/uhid, so that the
 // real nodeconfig (or anything on hidapi) can find and configure it. Its
-// network side answers Art-Net polls from the address its configuration
-// holds and reports the ArtDmx it receives.
+// network side answers the Art-Net polls sent to the address its
+// configuration holds or to that network's broadcast (with the
+// configuration's mask), from that address, and reports the ArtDmx it
+// receives.
 
 #include "sim/artnetresponder.h"
 #include "sim/simulatednode.h"
@@ -91,7 +93,9 @@ void printUsage(std::FILE *out)
                "  --net-address IP   answer Art-Net polls at IP (default: the address the\n"
                "                     configuration holds, followed as it is rewritten)\n"
                "  --net-interface N  answer at the first IPv4 address of interface N\n"
-               "  --net-port P       UDP port of the Art-Net side (default 6454)\n"
+               "  --net-port P       UDP port of the Art-Net side (default 6454), shared\n"
+               "                     with other programs; the polls sent to the network's\n"
+               "                     broadcast (the configuration's mask) are answered too\n"
                "  --no-network       no Art-Net side\n"
                "  --network-only     no USB device: the Art-Net side alone\n"
                "SIGUSR1 unplugs the USB device and leaves the Art-Net side running.\n"
