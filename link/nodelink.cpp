@@ -10,10 +10,16 @@ NodeLink::NodeLink(int device, Clock &clock, qint64 retryWindowMs)
 
 std::optional<NodeReport> NodeLink::readOnce()
 {
+    if (answersMayComeLate)
+        discardLateAnswers(device);
     const NodeReport request = buffer;
     const int received = requestConfiguration(device, buffer);
     if (received == static_cast<int>(Report::Size))
         return buffer;
+    // The answer may still come, after the next request: from now on every
+    // request first drops what is queued, so that no answer passes for a
+    // later request's (a read-back's).
+    answersMayComeLate = true;
     // A short or failed answer leaves part of the request in the buffer.
     buffer = request;
     return std::nullopt;

@@ -28,4 +28,5 @@ private:
     Clock &clock;
     qint64 retryWindowMs;
     NodeReport buffer{};
+    bool answersMayComeLate = false;
 };

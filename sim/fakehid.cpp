@@ -471,6 +471,8 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
         ++library().releasedCalls;
         return;
     }
+    if (Device *const device = findDevice(id))
+        device->node.dropAnswers();
     delete dev;
 }
 

@@ -29,13 +29,15 @@ void SimulatedNode::receive(const std::uint8_t *data, std::size_t length)
         NodeReport reply = stored;
         reply[Report::Command] = cmdRequestConfig;
         reply[Report::MaxUniverses] = static_cast<std::uint8_t>(universes);
-        answer = reply;
+        answers.push_back(reply);
     }
 }
 
 NodeReport SimulatedNode::takeAnswer()
 {
-    const NodeReport reply = answer.value_or(NodeReport{});
-    answer.reset();
+    if (answers.empty())
+        return NodeReport{};
+    const NodeReport reply = answers.front();
+    answers.pop_front();
     return reply;
 }

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <deque>
 #include <vector>
 
 // A node as the tool sees it over USB: it answers a configuration request
@@ -31,14 +31,17 @@ public:
     const std::vector<NodeReport> &receivedReports() const { return received; }
     void clearReceivedReports() { received.clear(); }
 
-    // The answer waiting to be read, if any; reading takes it.
-    bool hasAnswer() const { return answer.has_value(); }
+    // The answers waiting to be read, oldest first, as the system queues a
+    // device's input reports: an answer not read in time stays for the next
+    // read. Reading takes the oldest; closing the device drops them all.
+    bool hasAnswer() const { return !answers.empty(); }
     NodeReport takeAnswer();
+    void dropAnswers() { answers.clear(); }
 
 private:
     NodeReport stored;
     int universes;
     bool ignoresWrites = false;
-    std::optional<NodeReport> answer;
+    std::deque<NodeReport> answers;
     std::vector<NodeReport> received;
 };

@@ -416,6 +416,7 @@ void TransportTest::releasedDevice()
     // The next open discards the released entry and works as before.
     QCOMPARE(hidOpen(1, 8137, 80, AnyId, AnyId), 1);
     QCOMPARE(fakehid::releasedHandleCalls(), 0);
+    queueAnswer(node); // closing the device dropped what it held
     QCOMPARE(hidReceive(0, report.data(), Report::Size, ReadTimeoutMs), int(Report::Size));
     QVERIFY(report == sampleConfiguration());
 }

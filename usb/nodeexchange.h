@@ -12,6 +12,12 @@
 // long as hidPacing() says.
 int requestConfiguration(int device, NodeReport &report);
 
+// Reads and drops the answers device n already holds queued: an answer that
+// came after its read timed out would otherwise be taken by the next request
+// for its own (a read-back after a write would see the configuration from
+// before it). Does not wait.
+void discardLateAnswers(int device);
+
 // Writes the report to device n as a configuration to store (command 1).
 // No answer is read.
 int writeConfiguration(int device, NodeReport &report);
