@@ -7,6 +7,9 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <csignal>
+#include <unistd.h>
 #endif
 
 #if defined(Q_OS_WIN)
@@ -40,20 +43,62 @@ void attachParentConsole()
     std::freopen("CONOUT$", "w", stderr);
 }
 
-void writeConsoleText(std::FILE *stream, const char *text, std::size_t size)
+bool writeConsoleText(std::FILE *stream, const char *text, std::size_t size)
 {
     if (const HANDLE console = consoleOf(stream)) {
         std::fflush(stream);
         const std::wstring wide =
             QString::fromUtf8(text, static_cast<int>(size)).toStdWString();
         DWORD written = 0;
-        WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                             nullptr) != 0 &&
+               written == wide.size();
     }
     // Text mode would turn each "\n" into "\r\n" in files and pipes.
     _setmode(_fileno(stream), _O_BINARY);
-    std::fwrite(text, 1, size, stream);
-    std::fflush(stream);
+    const bool whole = std::fwrite(text, 1, size, stream) == size;
+    return std::fflush(stream) == 0 && whole;
+}
+
+namespace {
+
+void (*endCallback)() = nullptr;
+HANDLE endDone = nullptr;
+// Longer than the system's own limit, which ends the process first.
+constexpr DWORD EndWaitLimitMs = 20000;
+
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    if (endCallback != nullptr)
+        endCallback();
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+        return TRUE;
+    // The console closed, the user logging off, shutdown: returning lets the
+    // system end the process, so wait until the work under way is done.
+    WaitForSingleObject(endDone, EndWaitLimitMs);
+    return TRUE;
+}
+
+} // namespace
+
+void installEndHandlers(void (*onEnd)())
+{
+    endCallback = onEnd;
+    if (endDone == nullptr)
+        endDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+void endHandled()
+{
+    if (endDone != nullptr)
+        SetEvent(endDone);
+}
+
+bool syncToDisk(int descriptor)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
 }
 
 #else
@@ -62,10 +107,48 @@ void attachParentConsole()
 {
 }
 
-void writeConsoleText(std::FILE *stream, const char *text, std::size_t size)
+bool writeConsoleText(std::FILE *stream, const char *text, std::size_t size)
 {
-    std::fwrite(text, 1, size, stream);
-    std::fflush(stream);
+    const bool whole = std::fwrite(text, 1, size, stream) == size;
+    return std::fflush(stream) == 0 && whole;
+}
+
+namespace {
+
+void (*endCallback)() = nullptr;
+
+void onEndSignal(int)
+{
+    if (endCallback != nullptr)
+        endCallback();
+}
+
+} // namespace
+
+void installEndHandlers(void (*onEnd)())
+{
+    endCallback = onEnd;
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    // A read or a wait that the signal interrupts goes on; the loops look
+    // at the flag.
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+void endHandled()
+{
+}
+
+bool syncToDisk(int descriptor)
+{
+    return ::fsync(descriptor) == 0;
 }
 
 #endif

@@ -17,5 +17,7 @@ int main(int argc, char *argv[])
     StdioOutput output;
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return CliApp(clock, output).run(arguments);
+    const int status = CliApp(clock, output).run(arguments);
+    stopHandled();
+    return status;
 }

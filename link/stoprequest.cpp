@@ -1,5 +1,7 @@
 #include "link/stoprequest.h"
 
+#include "app/platform.h"
+
 #include <csignal>
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 volatile std::sig_atomic_t stopFlag = 0;
 
 // Only a flag is set here: nothing else is safe in a signal handler.
-void onStopSignal(int)
+void onStopSignal()
 {
     stopFlag = 1;
 }
@@ -16,8 +18,12 @@ void onStopSignal(int)
 
 void installStopHandlers()
 {
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
+    installEndHandlers(onStopSignal);
+}
+
+void stopHandled()
+{
+    endHandled();
 }
 
 bool stopRequested()
