@@ -572,19 +572,6 @@ public:
     QStringList saidBeforeStored;
 };
 
-// The log's rows after the first `before`, as "number result".
-QStringList rowsAfter(const QString &path, std::size_t before)
-{
-    std::vector<SeriesRow> rows;
-    const QString failure = SeriesLog::read(path, rows);
-    if (!failure.isEmpty())
-        return {failure};
-    QStringList read;
-    for (std::size_t index = before; index < rows.size(); ++index)
-        read << QString::number(rows[index].number) + ' ' + rows[index].result.section(' ', 0, 0);
-    return read;
-}
-
 // The content of a lock file left by a program that is gone: this
 // process's own, with the number of a process that ended.
 QByteArray deadProgramLock(const QString &lockPath)
@@ -801,7 +788,7 @@ void TestCliSeries::logFaults()
                  qPrintable(line + "\nnot in:\n" + saidLines.join('\n')));
     }
     if (readable && QFileInfo::exists(logPath))
-        QCOMPARE(rowsAfter(logPath, before.size()), rows);
+        QCOMPARE(logRowsAfter(logPath, before.size()), rows);
     for (const QString &unit : units) {
         const fakehid::DeviceId node = nodes.value(unit.section(' ', 0, 0), fakehid::NoDevice);
         const int number = unit.section(' ', 1).toInt();
