@@ -38,7 +38,8 @@ const QString CurtainWord = QStringLiteral("rideau");
 const QString CostumeWord = QStringLiteral("costume");
 const QString FailedPrefix = QStringLiteral("échec : ");
 const QString LockSuffix = QStringLiteral(".lock");
-constexpr int FirstRowLine = 2; // the header is line 1
+// A size no file has: the file is read whole the next time.
+constexpr qint64 ReadWhole = -1;
 constexpr int LargestNumberText = 255;
 
 // A spreadsheet takes a cell that starts so for a formula.
@@ -194,24 +195,6 @@ QString notASeriesLog(const QString &path, const QString &why)
     return QStringLiteral("%1 n'est pas un journal de série (%2)").arg(quoted(path), why);
 }
 
-// The file's text, or the reason it cannot be had.
-QString readText(const QString &path, QString &text)
-{
-    const QFileInfo info(path);
-    if (info.isDir())
-        return QStringLiteral("%1 est un dossier, pas un journal de série").arg(quoted(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 : lecture impossible (%2)").arg(quoted(path), file.errorString());
-    QByteArray content = file.readAll();
-    if (content.startsWith(Utf8ByteOrderMark))
-        content.remove(0, Utf8ByteOrderMark.size());
-    text = QString::fromUtf8(content.constData(), content.size());
-    if (text.toUtf8() != content)
-        return notASeriesLog(path, QStringLiteral("pas du texte UTF-8"));
-    return {};
-}
-
 // The separator that makes the first line a header, if any.
 std::optional<QChar> headerSeparator(const QString &text)
 {
@@ -224,44 +207,104 @@ std::optional<QChar> headerSeparator(const QString &text)
     return std::nullopt;
 }
 
-struct ReadLog {
-    std::vector<SeriesRow> rows;
-    QChar separator = Separator;
-    bool hasHeader = false;
-    int records = 0;
-};
-
-QString readLog(const QString &path, ReadLog &log)
+// The text of bytes read from the log, which must be UTF-8.
+std::optional<QString> utf8Text(const QByteArray &bytes)
 {
-    log = ReadLog{};
-    if (!QFileInfo::exists(path))
-        return {};
-    QString text;
-    const QString unreadable = readText(path, text);
-    if (!unreadable.isEmpty())
-        return unreadable;
-    if (text.isEmpty())
-        return {};
-    log.separator = headerSeparator(text).value_or(Separator);
-    const std::optional<std::vector<QStringList>> records = readStrictCsv(text, log.separator);
+    const QString text = QString::fromUtf8(bytes.constData(), bytes.size());
+    if (text.toUtf8() != bytes)
+        return std::nullopt;
+    return text;
+}
+
+// Appends the rows of `text`, whole records that follow those read, to
+// `rows`, or says why the file is not a series log.
+QString readRecords(const QString &path, const QString &text, SeriesLog::Reading &reading,
+                    std::vector<SeriesRow> &rows)
+{
+    const std::optional<std::vector<QStringList>> records = readStrictCsv(text, reading.separator);
     if (!records)
         return notASeriesLog(path, QStringLiteral("pas un fichier CSV complet"));
-    const QStringList &header = records->front();
-    if (!sameWords(header, Header) && !sameWords(header, OldHeader))
-        return notASeriesLog(path, QStringLiteral("en-tête %1").arg(quoted(header.join(Separator))));
-    log.hasHeader = true;
-    log.records = static_cast<int>(records->size());
-    log.rows.reserve(records->size());
-    for (std::size_t index = 1; index < records->size(); ++index) {
-        SeriesRow row;
-        row.line = static_cast<int>(index) - 1 + FirstRowLine;
-        const QString failure = parseRow((*records)[index], header.size(), row);
-        if (!failure.isEmpty()) {
-            log.rows.clear();
-            return notASeriesLog(path, QStringLiteral("ligne %1 : %2").arg(row.line).arg(failure));
-        }
-        log.rows.push_back(row);
+    std::size_t first = 0;
+    if (!reading.hasHeader) {
+        const QStringList &header = records->front();
+        if (!sameWords(header, Header) && !sameWords(header, OldHeader))
+            return notASeriesLog(path, QStringLiteral("en-tête %1").arg(quoted(header.join(Separator))));
+        reading.hasHeader = true;
+        reading.columns = header.size();
+        reading.records = 1;
+        first = 1;
     }
+    rows.reserve(rows.size() + records->size());
+    for (std::size_t index = first; index < records->size(); ++index) {
+        SeriesRow row;
+        row.line = ++reading.records;
+        const QString failure = parseRow((*records)[index], reading.columns, row);
+        if (!failure.isEmpty())
+            return notASeriesLog(path, QStringLiteral("ligne %1 : %2").arg(row.line).arg(failure));
+        rows.push_back(row);
+    }
+    return {};
+}
+
+// Notes the bytes just read as the end of what was read.
+void noteRead(SeriesLog::Reading &reading, const QByteArray &bytes)
+{
+    constexpr int EndingBytes = 64;
+    reading.size += bytes.size();
+    reading.ending = (reading.ending + bytes).right(EndingBytes);
+}
+
+// Reads the whole file.
+QString readLog(const QString &path, SeriesLog::Reading &reading, std::vector<SeriesRow> &rows)
+{
+    reading = SeriesLog::Reading{};
+    reading.separator = Separator;
+    rows.clear();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    if (info.isDir())
+        return QStringLiteral("%1 est un dossier, pas un journal de série").arg(quoted(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 : lecture impossible (%2)").arg(quoted(path), file.errorString());
+    const QByteArray content = file.readAll();
+    const int mark = content.startsWith(Utf8ByteOrderMark) ? Utf8ByteOrderMark.size() : 0;
+    const std::optional<QString> text = utf8Text(content.mid(mark));
+    if (!text)
+        return notASeriesLog(path, QStringLiteral("pas du texte UTF-8"));
+    if (!text->isEmpty()) {
+        reading.separator = headerSeparator(*text).value_or(Separator);
+        const QString failure = readRecords(path, *text, reading, rows);
+        if (!failure.isEmpty()) {
+            rows.clear();
+            return failure;
+        }
+    }
+    noteRead(reading, content);
+    return {};
+}
+
+// Reads what was appended to the file since it was last read; a file that
+// was not only appended to (a spreadsheet saved it again) is read whole.
+QString readLogOn(const QString &path, SeriesLog::Reading &reading, std::vector<SeriesRow> &rows)
+{
+    QFile file(path);
+    const int back = reading.ending.size();
+    const bool appended = reading.hasHeader && reading.size != ReadWhole
+                          && file.open(QIODevice::ReadOnly)
+                          && file.size() >= reading.size && file.seek(reading.size - back)
+                          && file.read(back) == reading.ending;
+    if (!appended)
+        return readLog(path, reading, rows);
+    const QByteArray more = file.readAll();
+    const std::optional<QString> text = utf8Text(more);
+    if (!text)
+        return notASeriesLog(path, QStringLiteral("pas du texte UTF-8"));
+    const QString failure = text->isEmpty() ? QString() : readRecords(path, *text, reading, rows);
+    if (!failure.isEmpty())
+        return failure;
+    noteRead(reading, more);
     return {};
 }
 
@@ -358,7 +401,7 @@ QString unitName(UnitKind kind, int unit, bool capital)
     return name.arg(unit);
 }
 
-SeriesLog::SeriesLog() : separator(Separator) {}
+SeriesLog::SeriesLog() = default;
 
 SeriesLog::~SeriesLog() = default;
 
@@ -369,27 +412,21 @@ void SeriesLog::setSync(std::function<bool(int)> sync)
 
 QString SeriesLog::read(const QString &path, std::vector<SeriesRow> &rows)
 {
-    ReadLog log;
-    const QString failure = readLog(path, log);
-    rows = std::move(log.rows);
-    return failure;
+    Reading reading;
+    return readLog(path, reading, rows);
 }
 
 QString SeriesLog::open(const QString &path)
 {
     filePath.clear();
     cannotStore = false;
-    ReadLog read;
-    const QString unreadable = readLog(path, read);
+    const QString unreadable = readLog(path, reading, held);
     if (!unreadable.isEmpty())
         return unreadable;
-    held = std::move(read.rows);
     openedRows = held.size();
-    records = read.records;
-    separator = read.separator;
     filePath = path;
     lockFile = std::make_unique<QLockFile>(path + LockSuffix);
-    const QString failure = startFile(read.hasHeader);
+    const QString failure = startFile();
     if (!failure.isEmpty()) {
         filePath.clear();
         cannotStore = true;
@@ -400,9 +437,9 @@ QString SeriesLog::open(const QString &path)
 // Whether rows can be stored: the lock can be made, the file appended to;
 // a file without its header gets it, under the lock, as another program
 // may be making the same file.
-QString SeriesLog::startFile(bool hasHeader)
+QString SeriesLog::startFile()
 {
-    if (hasHeader) {
+    if (reading.hasHeader) {
         if (!tryLock() && lockFile->error() != QLockFile::LockFailedError)
             return lockFailure();
         unlock();
@@ -414,7 +451,7 @@ QString SeriesLog::startFile(bool hasHeader)
     if (!lockFile->tryLock(LockRetryMs * LockTries))
         return lockFailure();
     QString failure = reread();
-    if (failure.isEmpty() && records == 0)
+    if (failure.isEmpty() && !reading.hasHeader)
         failure = writeRecord(Header);
     unlock();
     return failure;
@@ -463,17 +500,14 @@ QString SeriesLog::reread()
     if (!isOpen())
         return {};
     // A log that vanished is not made again: its rows were the memory.
-    if (!QFileInfo::exists(filePath) && records > 0)
+    const bool started = reading.hasHeader;
+    if (started && !QFileInfo::exists(filePath))
         return QStringLiteral("%1 a disparu").arg(quoted(filePath));
-    ReadLog read;
-    const QString failure = readLog(filePath, read);
+    const QString failure = readLogOn(filePath, reading, held);
     if (!failure.isEmpty())
         return failure;
-    if (!read.hasHeader && records > 0)
+    if (started && !reading.hasHeader)
         return QStringLiteral("%1 a été vidé").arg(quoted(filePath));
-    held = std::move(read.rows);
-    records = read.records;
-    separator = read.separator;
     return {};
 }
 
@@ -489,7 +523,7 @@ QString SeriesLog::append(const SeriesRow &row)
     if (!failure.isEmpty())
         return failure;
     held.push_back(row);
-    held.back().line = records;
+    held.back().line = reading.records;
     return {};
 }
 
@@ -505,7 +539,6 @@ SeriesLog::Reservation SeriesLog::reserve(const std::function<std::optional<int>
         if (!reservation.failure.isEmpty())
             reservation.number.reset();
     }
-    unlock();
     return reservation;
 }
 
@@ -514,12 +547,12 @@ SeriesLog::Reservation SeriesLog::reserve(const std::function<std::optional<int>
 // that the file stays a complete CSV file.
 QString SeriesLog::writeRecord(const QStringList &fields)
 {
-    if (records > 0 && !QFileInfo::exists(filePath))
+    if (reading.hasHeader && !QFileInfo::exists(filePath))
         return QStringLiteral("%1 a disparu").arg(quoted(filePath));
     QStringList cells;
     for (const QString &field : fields)
-        cells << csvField(field, separator);
-    QByteArray bytes = (cells.join(separator) + LineEnd).toUtf8();
+        cells << csvField(field, reading.separator);
+    QByteArray bytes = (cells.join(reading.separator) + LineEnd).toUtf8();
     QFile file(filePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return cannotWrite(filePath, file.errorString());
@@ -537,7 +570,17 @@ QString SeriesLog::writeRecord(const QStringList &fields)
         file.resize(before);
         return cannotWrite(filePath, why);
     }
-    ++records;
+    // What another program appended meanwhile is read the next time.
+    if (before != reading.size) {
+        reading.size = ReadWhole;
+        return {};
+    }
+    noteRead(reading, bytes);
+    if (!reading.hasHeader) {
+        reading.hasHeader = true;
+        reading.columns = static_cast<int>(fields.size());
+    }
+    ++reading.records;
     return {};
 }
 

@@ -105,7 +105,7 @@ public:
     // back out of the file. Returns what went wrong, naming the log.
     QString append(const SeriesRow &row);
 
-    // A number reserved, the lock held by the caller and released here:
+    // A number reserved under the lock, which the caller took and keeps:
     // the log is read again, `choose` picks the number from its rows
     // (nullopt: none, and the caller said why), and the reservation row
     // `rowFor` makes for it is stored. A failure names what went wrong
@@ -126,16 +126,25 @@ public:
     // it to make the sync fail; an empty function puts it back.
     static void setSync(std::function<bool(int descriptor)> sync);
 
+    // What was read of a file, and where reading it again goes on from.
+    struct Reading {
+        QChar separator;
+        bool hasHeader = false;
+        int columns = 0;
+        int records = 0;   // the header included
+        qint64 size = 0;   // the bytes read
+        QByteArray ending; // the last of them: the file was appended to, not rewritten
+    };
+
 private:
-    QString startFile(bool hasHeader);
+    QString startFile();
     QString writeRecord(const QStringList &fields);
 
     QString filePath;
-    QChar separator;
     std::unique_ptr<QLockFile> lockFile;
+    Reading reading;
     std::vector<SeriesRow> held;
     std::size_t openedRows = 0;
-    int records = 0; // in the file, the header included
     bool cannotStore = false;
 };
 

@@ -283,6 +283,7 @@ std::optional<SeriesRun::Step> SeriesRun::reserve()
             written = preset(seen);
             return rowOf(number, addressText(written), seen, SeriesResult::reserved());
         });
+    // The lock is kept until the unit's result is stored.
     if (!reservation.failure.isEmpty())
         return logFailure(reservation.failure);
     if (!reservation.number)
@@ -338,6 +339,7 @@ std::optional<SeriesRun::Step> SeriesRun::storeRecord()
 // reading the results sees it.
 SeriesRun::Step SeriesRun::logFailure(const QString &why)
 {
+    log.unlock();
     logFailed = true;
     if (phase != Phase::Recording) {
         output.print(QStringLiteral("%1 : le numéro ne peut pas être réservé dans le journal (%2) "
@@ -388,6 +390,7 @@ std::optional<SeriesRun::Step> SeriesRun::lookForUnplug()
 
 SeriesRun::Step SeriesRun::finish()
 {
+    log.unlock();
     link.reset();
     phase = Phase::Done;
     printSummary();

@@ -43,7 +43,8 @@ struct HeldUnit {
 // log's lock, the run reads the log again, takes the next number no row
 // holds (other programs may share the log), and stores a row saying that
 // number is being written; only then is the node written. Its result row
-// is stored before the unit is said verified. A row that cannot be stored
+// is stored before the unit is said verified, and the lock let go: it is
+// held for one unit at most. A row that cannot be stored
 // ends the run: nothing is written that the log does not remember. A number
 // the log held when the run began ends the run before it is given again,
 // unless the plan reuses that one number.

@@ -75,6 +75,7 @@ bool MainWindow::reserveInLog(UnitKind kind, int number, const NodeReport &prese
         [kind, size, &preset](int unit) {
             return formUnitRow(kind, size, unit, preset, SeriesResult::reserved());
         });
+    log->unlock();
     if (!reservation.failure.isEmpty()) {
         reportFileOutcome(Status::LogUnusable, reservation.failure);
         return false;
