@@ -32,8 +32,13 @@ Commandes :
                            autre unité ; un échec garde le numéro. Ctrl+C termine
                            avec un bilan.
                            Le journal est la mémoire de la série : sans --from, elle
-                           continue après le plus grand numéro qu'il tient comme
-                           vérifié ; un numéro qu'il tient déjà n'est pas redonné.
+                           continue après le plus grand numéro qu'il tient (vérifié,
+                           ou réservé sans résultat) ; un numéro qu'il tient déjà
+                           n'est pas redonné. Plusieurs séries, sur un poste ou
+                           sur plusieurs (dossier partagé), peuvent tenir un même
+                           journal : chaque numéro y est réservé, sous un verrou
+                           (FICHIER.csv.lock), avant que le node soit écrit, et
+                           le résultat y est enregistré avant d'être annoncé.
   network [--poll ADRESSE] [--wait S] [--json]
                            les nodes Art-Net qui répondent sur le réseau : adresse,
                            nom, MAC, univers (numéro et net.sous-réseau.univers),
@@ -66,8 +71,8 @@ Options :
                            et l'unité (rideau et sa taille, ou costume) ; un
                            journal existant est lu d'abord et complété, jamais
                            réécrit
-  --reuse-number           series : redonne quand même un numéro que le journal
-                           tient déjà comme vérifié (un node remplacé)
+  --reuse-number           series : redonne quand même le numéro --from que le
+                           journal tient déjà (un node remplacé) ; ce numéro seul
   --poll ADRESSE[:PORT]    network : n'interroge que cette adresse, ou ces adresses
                            séparées par des virgules (sinon la diffusion de chaque
                            interface réseau active)
@@ -89,6 +94,10 @@ Codes de sortie :
   2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
   3  aucun node branché pendant l'attente (--wait) ; test : le node n'a pas
      répondu
+  4  series : le journal n'a pas pu enregistrer une ligne (disque plein,
+     fichier supprimé, droits, dossier réseau perdu, verrou tenu par un autre
+     programme) ; la série s'est arrêtée, et un node écrit mais non
+     journalisé est nommé avec son numéro et son adresse
 )";
 
 } // namespace

@@ -424,6 +424,10 @@ QString SeriesLog::open(const QString &path)
     if (!unreadable.isEmpty())
         return unreadable;
     openedRows = held.size();
+    // A folder that does not exist is a wrong name, not a failing disk.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return cannotWrite(path, QStringLiteral("le dossier %1 n'existe pas").arg(quoted(folder)));
     filePath = path;
     lockFile = std::make_unique<QLockFile>(path + LockSuffix);
     const QString failure = startFile();

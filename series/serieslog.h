@@ -85,7 +85,8 @@ public:
     // Reads the file as above, then makes sure rows can be stored in it: a
     // new or empty file gets the byte-order mark and the header. Returns
     // what went wrong, or an empty string; storageFailed() then tells a log
-    // that cannot be written or locked from one that is not a series log.
+    // that cannot be written or locked from one that is not a series log,
+    // or is named in a folder that does not exist.
     QString open(const QString &path);
     bool storageFailed() const { return cannotStore; }
     bool isOpen() const { return !filePath.isEmpty(); }

@@ -650,6 +650,11 @@ void TestCliSeries::logFaults_data()
         << LoggedOneToFive << untilStopped << "hangup" << Exit::Done
         << QStringList{"Rideau 6 : 2.0.0.20", "Fin de la série : 1 configuré(s)"}
         << QStringList{"6 réservé", "6 vérifié"} << QStringList{"A 6", "C 0"} << 7;
+    QTest::newRow("the log saved again by a spreadsheet between two units: read whole, kept as saved")
+        << LoggedOneToFive << QStringList{"--count", "2"} << "saved again" << Exit::Done
+        << QStringList{"Rideau 6 : 2.0.0.20", "Rideau 7 : 2.0.0.21"}
+        << QStringList{"6 réservé", "6 vérifié", "7 réservé", "7 vérifié"}
+        << QStringList{"A 6", "C 7"} << 8;
     QTest::newRow("--reuse-number reuses that number alone")
         << LoggedOneToFive << QStringList{"--from", "2", "--reuse-number", "--count", "3"} << ""
         << Exit::Done
@@ -754,7 +759,18 @@ void TestCliSeries::logFaults()
             plug("A");
         },
         [&] { fakehid::unplug(nodes["A"]); },
-        [&] { plug("C"); },
+        [&] {
+            // Without the byte-order mark, with commas and CRLF line ends.
+            if (fault == "saved again") {
+                QFile file(logPath);
+                file.open(QIODevice::ReadOnly);
+                const QByteArray saved = file.readAll().mid(3).replace(';', ',').replace("\n", "\r\n");
+                file.close();
+                file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                file.write(saved);
+            }
+            plug("C");
+        },
         [&] { fakehid::unplug(nodes["C"]); },
     };
     FakeClock clock;
@@ -803,6 +819,11 @@ void TestCliSeries::logFaults()
         std::vector<SeriesRow> after;
         QCOMPARE(SeriesLog::read(logPath, after), QString());
         QCOMPARE(numberAfter(heldNumbers(after)).value_or(0), next);
+    }
+    if (fault == "saved again") {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().endsWith(",vérifié,rideau 2X1\n"));
     }
     if (fault == "formula serial") {
         QFile file(logPath);
