@@ -81,12 +81,15 @@ void MainWindow::settleOpenedFile(bool readBack)
 
 // Writes a unit's preset; the number advances only when the node took it,
 // so that a failed write can be repeated with the same number. With a
-// series log chosen, the number is reserved in it first, and the result
-// stored: a write refused now, a read-back once the search read the node.
+// series log chosen and a node connected, the number is reserved in it
+// first, and the result stored: a write refused now, a read-back once the
+// search read the node.
 void MainWindow::writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number,
                            UnitKind kind)
 {
-    const bool logged = !chosenSeriesLog().isEmpty();
+    // Without a node there is nothing to reserve a number for: the write
+    // fails as it always did.
+    const bool logged = nodeConnected && !chosenSeriesLog().isEmpty();
     if (logged && !reserveInLog(kind, static_cast<int>(number), preset))
         return;
     reportBuffer = preset;

@@ -342,9 +342,12 @@ SeriesRun::Step SeriesRun::logFailure(const QString &why)
     log.unlock();
     logFailed = true;
     if (phase != Phase::Recording) {
-        output.print(QStringLiteral("%1 : le numéro ne peut pas être réservé dans le journal (%2) "
-                                    "; %3 n'est pas écrit ; la série s'arrête")
-                         .arg(unitName(number, true), why, unitNode.label()));
+        const QString reason =
+            QStringLiteral("le numéro ne peut pas être réservé dans le journal (%1)").arg(why);
+        output.print(QStringLiteral("%1 : %2 ; %3 n'est pas écrit ; la série s'arrête")
+                         .arg(unitName(number, true), reason, unitNode.label()));
+        // An attempt the log could not keep: the window shows it all the same.
+        count(rowFor(number, seen, SeriesResult::failed(reason), Attempt::Failed), Attempt::Failed);
         return finish();
     }
     SeriesRow row = pending.row;
