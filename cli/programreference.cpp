@@ -96,8 +96,12 @@ const ProgramReference &cliReference()
                             "le préréglage d'une autre unité ; un échec garde le numéro. Ctrl+C "
                             "termine avec un bilan.\n"
                             "Le journal est la mémoire de la série : sans --from, elle continue "
-                            "après le plus grand numéro qu'il tient comme vérifié ; un numéro qu'il "
-                            "tient déjà n'est pas redonné.")},
+                            "après le plus grand numéro qu'il tient (vérifié, ou réservé sans "
+                            "résultat) ; un numéro qu'il tient déjà n'est pas redonné. Plusieurs "
+                            "séries, sur un poste ou sur plusieurs (dossier partagé), peuvent tenir "
+                            "un même journal : chaque numéro y est réservé, sous un verrou "
+                            "(FICHIER.csv.lock), avant que le node soit écrit, et le résultat y est "
+                            "enregistré avant d'être annoncé.")},
             {QStringLiteral("network [--poll ADRESSE] [--wait S] [--json]"),
              QStringLiteral("les nodes Art-Net qui répondent sur le réseau : adresse, nom, MAC, "
                             "univers (numéro et net.sous-réseau.univers), firmware, et les conflits "
@@ -134,8 +138,8 @@ const ProgramReference &cliReference()
                             "(Excel, LibreOffice), et l'unité (rideau et sa taille, ou costume) ; un "
                             "journal existant est lu d'abord et complété, jamais réécrit")},
             {Option::ReuseNumber, {}, {},
-             QStringLiteral("series : redonne quand même un numéro que le journal tient déjà comme "
-                            "vérifié (un node remplacé)")},
+             QStringLiteral("series : redonne quand même le numéro --from que le journal tient "
+                            "déjà (un node remplacé) ; ce numéro seul")},
             {Option::Poll, {}, QStringLiteral("ADRESSE[:PORT]"),
              QStringLiteral("network : n'interroge que cette adresse, ou ces adresses séparées par "
                             "des virgules (sinon la diffusion de chaque interface réseau active)")},
@@ -162,6 +166,11 @@ const ProgramReference &cliReference()
             {Exit::NoNode,
              QStringLiteral("aucun node branché pendant l'attente (--wait) ; test : le node n'a pas "
                             "répondu")},
+            {Exit::LogFailure,
+             QStringLiteral("series : le journal n'a pas pu enregistrer une ligne (disque plein, "
+                            "fichier supprimé, droits, dossier réseau perdu, verrou tenu par un autre "
+                            "programme) ; la série s'est arrêtée, et un node écrit mais non journalisé "
+                            "est nommé avec son numéro et son adresse")},
         },
     };
     return reference;
