@@ -444,7 +444,7 @@ QString SeriesLog::open(const QString &path)
 QString SeriesLog::startFile()
 {
     if (reading.hasHeader) {
-        if (!tryLock() && lockFile->error() != QLockFile::LockFailedError)
+        if (!tryLock() && !lockHeldElsewhere())
             return lockFailure();
         unlock();
         QFile file(filePath);
@@ -464,6 +464,11 @@ QString SeriesLog::startFile()
 bool SeriesLog::tryLock()
 {
     return !isOpen() || lockFile->isLocked() || lockFile->tryLock(0);
+}
+
+bool SeriesLog::lockHeldElsewhere() const
+{
+    return isOpen() && lockFile->error() == QLockFile::LockFailedError;
 }
 
 QString SeriesLog::lockFailure() const
@@ -591,7 +596,7 @@ QString SeriesLog::writeRecord(const QStringList &fields)
 QString lockSeriesLog(SeriesLog &log, const std::function<void(int)> &pause)
 {
     for (int tries = 1; !log.tryLock(); ++tries) {
-        if (tries >= SeriesLog::LockTries)
+        if (tries >= SeriesLog::LockTries || !log.lockHeldElsewhere())
             return log.lockFailure();
         pause(SeriesLog::LockRetryMs);
     }

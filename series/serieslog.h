@@ -95,6 +95,9 @@ public:
     // One try at the lock: true once this log holds it (and without a log).
     // A lock left by a program that is gone is taken over.
     bool tryLock();
+    // Whether the last try failed because another program holds the lock,
+    // which is worth waiting for; else the lock cannot be made at all.
+    bool lockHeldElsewhere() const;
     // Why the last try failed, naming who holds the lock.
     QString lockFailure() const;
     void unlock();

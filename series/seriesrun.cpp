@@ -238,6 +238,8 @@ std::optional<SeriesRun::Step> SeriesRun::waitForLock()
 {
     if (log.tryLock())
         return std::nullopt;
+    if (!log.lockHeldElsewhere())
+        return logFailure(log.lockFailure());
     if (++lockTries < SeriesLog::LockTries)
         return pauseFor(SeriesLog::LockRetryMs);
     return logFailure(QStringLiteral("%1 depuis plus de %2 s")
