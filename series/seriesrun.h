@@ -44,10 +44,10 @@ struct HeldUnit {
 // holds (other programs may share the log), and stores a row saying that
 // number is being written; only then is the node written. Its result row
 // is stored before the unit is said verified, and the lock let go: it is
-// held for one unit at most. A row that cannot be stored
-// ends the run: nothing is written that the log does not remember. A number
-// the log held when the run began ends the run before it is given again,
-// unless the plan reuses that one number.
+// held for one unit at most. A row that cannot be stored ends the run:
+// nothing is written that the log does not remember. A number the log held
+// when the run began ends the run before it is given again, unless the
+// plan reuses that one number.
 //
 // The run goes forward by polls, so that the console's loop and the
 // window's timers drive the same rules: each poll does at most one exchange
