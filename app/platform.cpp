@@ -101,6 +101,15 @@ bool syncToDisk(int descriptor)
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
 }
 
+// Windows leaves undefined which of the sockets sharing a port gets a
+// unicast datagram; broadcasts reach them all.
+QString sharedUdpPortDelivery()
+{
+    return QStringLiteral("sous Windows, chaque réponse adressée à cet ordinateur ne parvient "
+                          "qu'à l'un des deux programmes, sans règle connue, et l'autre la perd ; "
+                          "seules les réponses diffusées à tout le réseau parviennent aux deux");
+}
+
 #else
 
 void attachParentConsole()
@@ -149,6 +158,16 @@ void endHandled()
 bool syncToDisk(int descriptor)
 {
     return ::fsync(descriptor) == 0;
+}
+
+// Linux gives a unicast datagram on a shared port to the socket bound last
+// alone; broadcasts reach them all.
+QString sharedUdpPortDelivery()
+{
+    return QStringLiteral("sous Linux, chaque réponse adressée à cet ordinateur ne parvient "
+                          "qu'au programme qui a ouvert le port en dernier, nodeconfig, et plus à "
+                          "l'autre ; seules les réponses diffusées à tout le réseau parviennent "
+                          "aux deux");
 }
 
 #endif
