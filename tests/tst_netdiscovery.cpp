@@ -348,8 +348,10 @@ private slots:
         TestPatternSender sender(clock);
         QSignalSpy finished(&sender, &TestPatternSender::finished);
         QVERIFY(sender.start(QHostAddress("127.0.0.2"), universes, node.port()));
-        for (int frame = 1; frame < 3; ++frame)
+        for (int frame = 1; frame < 3; ++frame) {
+            clock.now += TestPatternSender::FrameIntervalMs;
             sender.sendFrame();
+        }
         QTRY_COMPARE(node.receivedDmx().size(), universes.size() * 3);
         clock.now += TestPatternSender::MaximumDurationMs;
         sender.sendFrame(); // the run's time is over: the black frame
