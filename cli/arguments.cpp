@@ -12,6 +12,9 @@ const QString Poll = QStringLiteral("--poll");
 const QString Check = QStringLiteral("--check");
 const QString Seconds = QStringLiteral("--seconds");
 const QString ReuseNumber = QStringLiteral("--reuse-number");
+const QString SharePort = QStringLiteral("--share-port");
+const QString Universe = QStringLiteral("--universe");
+const QString OnConflict = QStringLiteral("--on-conflict");
 const QString Help = QStringLiteral("--help");
 } // namespace Option
 
@@ -31,6 +34,7 @@ const OptionSpec optionSpecs[] = {
     {Option::Size, true},   {Option::From, true},  {Option::Count, true},
     {Option::Log, true},    {Option::ReuseNumber, false}, {Option::Poll, true},
     {Option::Check, true},  {Option::Seconds, true},  {Option::Help, false},
+    {Option::SharePort, false}, {Option::Universe, true}, {Option::OnConflict, true},
 };
 
 const OptionSpec *findOption(const QString &name)

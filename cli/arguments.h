@@ -34,6 +34,9 @@ extern const QString Poll;
 extern const QString Check;
 extern const QString Seconds;
 extern const QString ReuseNumber;
+extern const QString SharePort;
+extern const QString Universe;
+extern const QString OnConflict;
 extern const QString Help;
 } // namespace Option
 
