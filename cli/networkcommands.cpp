@@ -280,19 +280,27 @@ int CliApp::testPattern()
 bool CliApp::reportedUniverses(const NodeDiscovery::Target &target, bool despiteConflict,
                                std::vector<int> &universes, int &status)
 {
-    // The universes the node itself reports, never a guessed numbering.
+    // The universes the node itself reports, never a guessed numbering. Its
+    // address and its network's broadcast are polled: a unicast poll
+    // reaches one of several nodes at one address, the broadcast all.
     NodeDiscovery discovery(clock);
-    discovery.setTargets({target});
+    std::vector<NodeDiscovery::Target> polled = {target};
+    for (const QHostAddress &broadcast : broadcastsToward(upInterfaceAddresses(), target.address))
+        polled.push_back({broadcast, target.port});
+    discovery.setTargets(polled);
     if (!startDiscovery(discovery, status))
         return false;
-    const auto heardSince = [&discovery, this](qint64 ms) {
+    const auto heardSince = [&discovery, &target, this](qint64 ms) {
         return std::any_of(discovery.nodes().begin(), discovery.nodes().end(),
-                           [ms, this](const SeenNode &node) {
-                               return clock.elapsedMs() - node.firstSeenMs >= ms;
+                           [ms, &target, this](const SeenNode &node) {
+                               return node.address == target.address
+                                      && clock.elapsedMs() - node.firstSeenMs >= ms;
                            });
     };
     listen(discovery, waitMs, [&heardSince] { return heardSince(ReplyGatherMs); });
     discovery.stop();
+    if (stopRequested())
+        return true; // the pattern does not start, and says so
     bool answered = false;
     for (const SeenNode &node : discovery.nodes()) {
         if (node.address != target.address)
@@ -329,6 +337,12 @@ bool CliApp::reportedUniverses(const NodeDiscovery::Target &target, bool despite
 int CliApp::runPattern(const NodeDiscovery::Target &target, const std::vector<int> &universes,
                        int seconds)
 {
+    // Asked to end before the first frame (while the node was asked its
+    // universes).
+    if (stopRequested())
+        return fail(Exit::NodeFailure, QStringLiteral("test : arrêté avant la mire, rien n'a été "
+                                                      "envoyé à %1")
+                                           .arg(target.address.toString()));
     TestPatternSender sender(clock);
     if (patternSend)
         sender.setDatagramSend(patternSend);

@@ -61,6 +61,16 @@ std::vector<QHostAddress> pollBroadcasts(const std::vector<InterfaceAddress> &in
     return broadcasts;
 }
 
+std::vector<QHostAddress> broadcastsToward(const std::vector<InterfaceAddress> &interfaces,
+                                           const QHostAddress &address)
+{
+    std::vector<InterfaceAddress> onItsNetwork;
+    for (const InterfaceAddress &entry : interfaces)
+        if (onNetwork(entry.ip, address, entry.prefixLength))
+            onItsNetwork.push_back(entry);
+    return pollBroadcasts(onItsNetwork);
+}
+
 QString missingNetworkAdvice(const std::vector<InterfaceAddress> &interfaces,
                              const QHostAddress &nodeAddress, int prefixLength)
 {

@@ -222,23 +222,26 @@ private slots:
     // to listen on.
     void patternEnds_data()
     {
-        QTest::addColumn<QString>("ending"); // "time", "stop", "black fails" or a signal's name
+        QTest::addColumn<QString>("ending"); // "time", "stop", "early stop", "black fails", or a signal
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("end");
-        QTest::addColumn<bool>("black");
+        QTest::addColumn<QString>("strips"); // "black" at the end, "lit" at the end, or "dark" (nothing sent)
 
         QTest::newRow("the time limit") << "time" << Exit::Done
-                                        << "Mire arrêtée après 40 images : noir envoyé" << true;
+                                        << "Mire arrêtée après 40 images : noir envoyé" << "black";
         QTest::newRow("a stop from inside (output closed)") << "stop" << Exit::Done
-                                                             << "noir envoyé" << true;
-        QTest::newRow("Ctrl+C (SIGINT)") << "INT" << Exit::Done << "noir envoyé" << true;
-        QTest::newRow("SIGTERM") << "TERM" << Exit::Done << "noir envoyé" << true;
-        QTest::newRow("a closed terminal (SIGHUP)") << "HUP" << Exit::Done << "noir envoyé" << true;
+                                                             << "noir envoyé" << "black";
+        QTest::newRow("Ctrl+C (SIGINT)") << "INT" << Exit::Done << "noir envoyé" << "black";
+        QTest::newRow("SIGTERM") << "TERM" << Exit::Done << "noir envoyé" << "black";
+        QTest::newRow("a closed terminal (SIGHUP)") << "HUP" << Exit::Done << "noir envoyé" << "black";
         QTest::newRow("a black frame that does not go out")
             << "black fails" << Exit::NodeFailure
             << "le noir n'a pas pu être envoyé à 127.0.0.2 (Réseau injoignable) : univers 1 [0.0.1], "
                "2 [0.0.2], qui peuvent rester allumés"
-            << false;
+            << "lit";
+        QTest::newRow("a stop while the node is asked its universes")
+            << "early stop" << Exit::NodeFailure
+            << "test : arrêté avant la mire, rien n'a été envoyé à 127.0.0.2" << "dark";
     }
 
     void patternEnds()
@@ -248,17 +251,21 @@ private slots:
         QFETCH(QString, ending);
         QFETCH(int, status);
         QFETCH(QString, end);
-        QFETCH(bool, black);
+        QFETCH(QString, strips);
+        const bool black = strips == "black";
         node.clearReceivedDmx();
         const QString nodeTarget = target(node.address(), node.port());
-        const QStringList givenUniverses = {"--universe", "1,2"};
+        // Given, or asked of the node.
+        const QStringList givenUniverses =
+            ending == "early stop" ? QStringList{} : QStringList{"--universe", "1,2"};
         int ended = -1;
         QString said;
-        if (ending == "time" || ending == "stop" || ending == "black fails") {
+        if (ending == "time" || ending.contains("stop") || ending == "black fails") {
             FakeClock clock;
-            if (ending == "stop")
+            constexpr int StopAtSleep = 10; // some frames, or the poll and its answer, first
+            if (ending.contains("stop"))
                 clock.onSleep = [&clock] {
-                    if (clock.sleeps == 10)
+                    if (clock.sleeps == StopAtSleep)
                         requestStop();
                 };
             QUdpSocket socket;
@@ -290,12 +297,13 @@ private slots:
         QVERIFY2(said.contains(end), qPrintable(said));
         QCOMPARE(said.contains("noir envoyé"), black);
         QCOMPARE(ended, status);
+        const std::vector<ArtNet::DmxPacket> &received = node.receivedDmx();
         if (black) {
-            QTRY_VERIFY(streamFault(node.receivedDmx(), {1, 2}).isEmpty());
+            QTRY_VERIFY2(streamFault(received, {1, 2}).isEmpty(), qPrintable(streamFault(received, {1, 2})));
         } else {
             QCoreApplication::processEvents();
-            QVERIFY(!node.receivedDmx().empty());
-            QVERIFY(node.receivedDmx().back().data != TestPattern::blackFrame());
+            QCOMPARE(received.empty(), strips == "dark");
+            QVERIFY(received.empty() || received.back().data != TestPattern::blackFrame());
         }
     }
 
