@@ -34,19 +34,23 @@ Commandes :
                            Le journal est la mémoire de la série : sans --from, elle
                            continue après le plus grand numéro qu'il tient comme
                            vérifié ; un numéro qu'il tient déjà n'est pas redonné.
-  network [--poll ADRESSE] [--wait S] [--json]
+  network [--poll ADRESSE] [--wait S] [--json] [--share-port]
                            les nodes Art-Net qui répondent sur le réseau : adresse,
                            nom, MAC, univers (numéro et net.sous-réseau.univers),
                            firmware, et les conflits d'adresse
-  network --check JOURNAL.csv [--poll ADRESSE] [--wait S]
+  network --check JOURNAL.csv [--poll ADRESSE] [--wait S] [--share-port]
                            vérifie une série sur le réseau : chaque unité vérifiée
                            du journal à son adresse, seule, avec les univers de son
                            préréglage (comptés de 0 ou de 1) ; les unités absentes
                            et les nodes hors du journal sont listés
-  test ADRESSE [--seconds S]
-                           envoie la mire au node : une couleur par univers qui
-                           avance pixel par pixel, sur les univers qu'il déclare,
-                           40 images par seconde, puis du noir
+  test ADRESSE [--seconds S] [--universe LISTE] [--on-conflict stop|send]
+       [--share-port]      envoie la mire au node : une couleur par univers qui
+                           avance pixel par pixel, sur les univers qu'il déclare
+                           (ou ceux de --universe), chacun une fois, 40 images par
+                           seconde au plus, puis du noir, aussi sur Ctrl+C, SIGTERM
+                           ou un terminal fermé ; « noir envoyé » seulement si le
+                           noir est parti, sinon les univers qui peuvent rester
+                           allumés sont nommés
 
 Options :
   --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes ;
@@ -74,6 +78,20 @@ Options :
   --check JOURNAL.csv      network : le journal d'une série à vérifier
   --seconds S              test : durée de la mire, de 1 à 60 secondes (60 par
                            défaut)
+  --universe LISTE         test : ces univers (numéros Art-Net de 0 à 32767,
+                           « 1,2,5-8 », 64 au plus), sans interroger le node ni
+                           ouvrir le port 6454 : la mire part d'un port à elle, à
+                           côté d'une console qui écoute
+  --on-conflict stop|send  test : quand plusieurs nodes répondent à l'adresse (le
+                           conflit est nommé d'abord), stop (par défaut) n'envoie
+                           rien ; send envoie la mire quand même, une fois par
+                           univers
+  --share-port             network, test : écoute le port UDP 6454 même si un autre
+                           programme de cet ordinateur le tient (une console) ;
+                           sans elle, ils s'arrêtent : tant que nodeconfig écoute,
+                           l'autre programme n'entend plus ses nodes (Linux donne
+                           chaque réponse adressée à cet ordinateur à nodeconfig
+                           seul, Windows à l'un des deux au hasard)
   -h, --help               cette aide
 
 Les valeurs sont vérifiées comme dans la fenêtre de nodeconfig (mêmes règles,
@@ -85,7 +103,9 @@ Codes de sortie :
   1  erreur du node (accès refusé, écriture refusée, pas de réponse),
      vérification échouée, ou USB indisponible (hidapi ne démarre pas) ;
      network : un conflit d'adresse vu, ou avec --check une unité absente,
-     en double ou sur d'autres univers ; port 6454 fermé
+     en double ou sur d'autres univers ; port 6454 fermé, ou tenu par un
+     autre programme (sans --share-port) ; test : un conflit à l'adresse
+     (sans --on-conflict send), ou un noir qui n'a pas pu être envoyé
   2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
   3  aucun node branché pendant l'attente (--wait) ; test : le node n'a pas
      répondu
