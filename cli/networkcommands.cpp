@@ -240,6 +240,11 @@ int CliApp::testPattern()
     const std::optional<NodeDiscovery::Target> target = pollTarget(arguments.operands.front(), failure);
     if (!target)
         return fail(Exit::BadInput, QStringLiteral("test : ") + failure);
+    if (reachesManyNodes(upInterfaceAddresses(), target->address))
+        return fail(Exit::BadInput, QStringLiteral("test : %1 est une adresse de diffusion ou de "
+                                                   "groupe, la mire irait à tous les nodes qui "
+                                                   "l'entendent : donnez l'adresse d'un node")
+                                        .arg(target->address.toString()));
     int seconds = LongestPatternSeconds;
     if (arguments.has(Option::Seconds)) {
         const QString text = arguments.value(Option::Seconds);

@@ -71,6 +71,16 @@ std::vector<QHostAddress> broadcastsToward(const std::vector<InterfaceAddress> &
     return pollBroadcasts(onItsNetwork);
 }
 
+bool reachesManyNodes(const std::vector<InterfaceAddress> &interfaces, const QHostAddress &address)
+{
+    const quint32 ip = address.toIPv4Address();
+    if (ip == 0 || ip == AllOnes || address.isMulticast())
+        return true;
+    return std::any_of(interfaces.begin(), interfaces.end(), [&](const InterfaceAddress &entry) {
+        return !entry.broadcast.isNull() && entry.broadcast.toIPv4Address() == ip;
+    });
+}
+
 QString missingNetworkAdvice(const std::vector<InterfaceAddress> &interfaces,
                              const QHostAddress &nodeAddress, int prefixLength)
 {

@@ -28,6 +28,11 @@ std::vector<QHostAddress> pollBroadcasts(const std::vector<InterfaceAddress> &in
 std::vector<QHostAddress> broadcastsToward(const std::vector<InterfaceAddress> &interfaces,
                                            const QHostAddress &address);
 
+// Whether a datagram to `address` reaches every node that hears it, not
+// one: 0.0.0.0, 255.255.255.255, a multicast group, or the directed
+// broadcast of one of `interfaces`. The test pattern is never sent there.
+bool reachesManyNodes(const std::vector<InterfaceAddress> &interfaces, const QHostAddress &address);
+
 // The node's network: 2.0.0.0/8 for the presets' addresses (mask 255.0.0.0).
 constexpr int NodeNetworkPrefix = 8;
 

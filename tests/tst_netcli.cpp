@@ -168,6 +168,10 @@ private slots:
         QTest::newRow("test: too long") << QStringList{"test", "%node", "--seconds", "61"}
                                         << Exit::BadInput
                                         << "--seconds : « 61 » n'est pas une durée de 1 à 60 secondes";
+        // (0.0.0.0 is this computer, should the check fail: nothing leaves it.)
+        QTest::newRow("test: an address that reaches every node")
+            << QStringList{"test", "0.0.0.0", "--universe", "1"} << Exit::BadInput
+            << "test : 0.0.0.0 est une adresse de diffusion ou de groupe";
         QTest::newRow("test: not for network") << QStringList{"test", "%node", "--json"}
                                                << Exit::BadInput
                                                << "l'option --json ne s'applique pas à test";
