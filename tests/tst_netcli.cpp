@@ -10,6 +10,7 @@
 #include "net/seriescheck.h"
 #include "sim/artnetresponder.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -35,7 +36,10 @@ CliRun runNetCli(const QStringList &arguments, FakeClock &clock, quint16 bindPor
 }
 
 // The real program, as a terminal starts it, for the endings by a signal.
-const QString CliProgram = QStringLiteral(NODECONFIG_CLI_PROGRAM);
+QString cliProgram()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(NODECONFIG_CLI_PATH));
+}
 constexpr int ChildMs = 20000; // to start sending, and to end once asked
 
 // One stream per universe: no universe takes a frame of one sequence
@@ -289,7 +293,7 @@ private slots:
             said = run.lines.all();
         } else {
             QProcess cli;
-            cli.start(CliProgram, QStringList{"test", nodeTarget, "--seconds", "60"} + givenUniverses);
+            cli.start(cliProgram(), QStringList{"test", nodeTarget, "--seconds", "60"} + givenUniverses);
             QVERIFY2(cli.waitForStarted(ChildMs), qPrintable(cli.errorString()));
             QTRY_VERIFY_WITH_TIMEOUT(!node.receivedDmx().empty(), ChildMs);
             QCOMPARE(QProcess::execute("kill", {"-s", ending, QString::number(cli.processId())}), 0);
