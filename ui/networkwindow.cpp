@@ -35,7 +35,8 @@ const QString TimeFormat = QStringLiteral("HH:mm:ss");
 constexpr int Ipv4Dots = 3;
 
 const QString ListenAnywayText =
-    QStringLiteral("« Écouter quand même » l'écoute tant que cette fenêtre reste ouverte.");
+    QStringLiteral("« Écouter quand même » ouvre aussi ce port, tant que cette fenêtre reste "
+                   "ouverte.");
 
 // An address written whole, in four numbers ("2.0.0.15"); null otherwise,
 // also for the short forms that the system's parser would complete.
