@@ -79,13 +79,55 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     return TRUE;
 }
 
+// A process that has loaded user32 (Qt Core does) is not told of logging off
+// or shutdown through its console handler: the system asks its top-level
+// windows instead, and Qt's own window is a message-only one that is not
+// asked. This hidden window, on a thread of its own, hears them.
+LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_QUERYENDSESSION) {
+        if (endCallback != nullptr)
+            endCallback();
+        return TRUE;
+    }
+    if (message == WM_ENDSESSION) {
+        // The process ends once this returns when the session does end.
+        if (wParam != FALSE) {
+            if (endCallback != nullptr)
+                endCallback();
+            WaitForSingleObject(endDone, EndWaitLimitMs);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI watchSessionEnd(LPVOID)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = onSessionMessage;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"nodeconfigSessionEnd";
+    if (RegisterClassW(&windowClass) == 0 ||
+        CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                        nullptr, windowClass.hInstance, nullptr) == nullptr)
+        return 0;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
+
 } // namespace
 
 void installEndHandlers(void (*onEnd)())
 {
     endCallback = onEnd;
-    if (endDone == nullptr)
+    if (endDone == nullptr) {
         endDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (const HANDLE watcher = CreateThread(nullptr, 0, watchSessionEnd, nullptr, 0, nullptr))
+            CloseHandle(watcher);
+    }
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
