@@ -121,8 +121,11 @@ const std::vector<CliApp::CommandSpec> &CliApp::commands()
         {"series", 1, 1,
          {Option::Wait, Option::From, Option::Size, Option::Count, Option::Log, Option::ReuseNumber},
          &CliApp::series},
-        {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check}, &CliApp::network},
-        {"test", 1, 1, {Option::Wait, Option::Seconds}, &CliApp::testPattern},
+        {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check, Option::SharePort},
+         &CliApp::network},
+        {"test", 1, 1,
+         {Option::Wait, Option::Seconds, Option::Universe, Option::OnConflict, Option::SharePort},
+         &CliApp::testPattern},
     };
     return specs;
 }
