@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // The one place where Windows differs from the other systems for the tool's
@@ -37,3 +38,9 @@ void endHandled();
 // native descriptor, QFile::handle()) on the disk itself, beyond its cache:
 // fsync on POSIX, FlushFileBuffers on Windows. False when that failed.
 bool syncToDisk(int descriptor);
+
+// How many datagrams the system has dropped for a socket since it was made,
+// its receive buffer being full: the socket's own counter on Linux
+// (SO_MEMINFO, the count SO_RXQ_OVFL reports). -1 where the system keeps no
+// such count for one socket (Windows, other systems).
+long long datagramsDroppedBySystem(std::intptr_t socketDescriptor);

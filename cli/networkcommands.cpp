@@ -23,6 +23,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -34,6 +35,8 @@ constexpr int LongestPatternSeconds = TestPatternSender::MaximumDurationMs / MsP
 // The presets' first unit, whose network the interfaces are checked against.
 const QHostAddress PresetNodeAddress(QStringLiteral("2.0.0.15"));
 
+// The exact texts of the reply, escaped by the JSON writer: a script sees
+// the bytes the node sent.
 QJsonObject nodeJson(const SeenNode &node)
 {
     QJsonArray universes;
@@ -52,6 +55,33 @@ QJsonObject nodeJson(const SeenNode &node)
         {QStringLiteral("universes"), universes},
         {QStringLiteral("gone"), node.gone},
     };
+}
+
+QJsonObject conflictJson(const NodeConflict &conflict)
+{
+    return QJsonObject{{QStringLiteral("address"), conflict.address.toString()},
+                       {QStringLiteral("reason"), conflict.reason},
+                       {QStringLiteral("macs"), QJsonArray::fromStringList(conflict.macs)}};
+}
+
+QJsonObject receptionJson(const NodeDiscovery::Reception &reception)
+{
+    return QJsonObject{
+        {QStringLiteral("receiveBufferAsked"), reception.bufferAsked},
+        {QStringLiteral("receiveBufferGranted"), reception.bufferGranted},
+        {QStringLiteral("droppedBySystem"),
+         reception.droppedBySystem < 0 ? QJsonValue() : QJsonValue(double(reception.droppedBySystem))},
+        {QStringLiteral("refusedReplies"), double(reception.refusedReplies)},
+    };
+}
+
+// The entries a conflict stands for, which its one line replaces.
+std::set<std::size_t> conflictEntries(const std::vector<NodeConflict> &conflicts)
+{
+    std::set<std::size_t> entries;
+    for (const NodeConflict &conflict : conflicts)
+        entries.insert(conflict.entries.begin(), conflict.entries.end());
+    return entries;
 }
 
 } // namespace
@@ -105,7 +135,10 @@ void CliApp::listen(NodeDiscovery &discovery, qint64 durationMs, Done done)
             discovery.pollNow();
             nextPoll += NodeDiscovery::PollIntervalMs;
         }
-        clock.sleepMs(ListenStepMs);
+        // Replies still waiting are read at once, a bounded number a turn,
+        // the time and Ctrl+C looked at between turns.
+        if (!discovery.hasPendingDatagrams())
+            clock.sleepMs(ListenStepMs);
     }
 }
 
@@ -146,6 +179,8 @@ int CliApp::network()
     if (!startDiscovery(discovery, status))
         return status;
     listen(discovery, waitMs, [] { return false; });
+    for (const QString &warning : discovery.receptionWarnings())
+        output.note(QStringLiteral("attention : ") + warning);
     if (arguments.has(Option::Check))
         return checkSeriesLog(discovery, rows);
     return printNodes(discovery, polledInterfaces);
@@ -160,15 +195,20 @@ int CliApp::printNodes(const NodeDiscovery &discovery, bool polledInterfaces)
             nodes.append(nodeJson(node));
         QJsonArray conflictList;
         for (const NodeConflict &conflict : conflicts)
-            conflictList.append(QJsonObject{{QStringLiteral("address"), conflict.address.toString()},
-                                            {QStringLiteral("reason"), conflict.reason}});
+            conflictList.append(conflictJson(conflict));
         output.print(QString::fromUtf8(
             QJsonDocument(QJsonObject{{QStringLiteral("nodes"), nodes},
-                                      {QStringLiteral("conflicts"), conflictList}})
+                                      {QStringLiteral("conflicts"), conflictList},
+                                      {QStringLiteral("reception"),
+                                       receptionJson(discovery.reception())}})
                 .toJson(QJsonDocument::Indented)).trimmed());
     } else {
-        for (const SeenNode &node : discovery.nodes())
-            output.print(nodeLine(node));
+        // A conflict is one line, however many nodes answer at its address.
+        const std::set<std::size_t> inConflict = conflictEntries(conflicts);
+        for (std::size_t index = 0; index < discovery.nodes().size(); ++index) {
+            if (inConflict.count(index) == 0)
+                output.print(nodeLine(discovery.nodes()[index]));
+        }
         for (const NodeConflict &conflict : conflicts)
             output.print(QStringLiteral("Conflit : ") + conflict.reason);
     }

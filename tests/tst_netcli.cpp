@@ -87,7 +87,7 @@ private slots:
                                  << "\"artnet\": \"0.0.2\"";
         QTest::newRow("two nodes at one address")
             << QStringList{"network", "--poll", "%two"} << Exit::NodeFailure
-            << "Conflit : 127.0.0.6 répond avec plusieurs adresses MAC : 00:1a:2b:00:00:01, "
+            << "Conflit : 127.0.0.6 répond avec 2 adresses MAC : 00:1a:2b:00:00:01, "
                "00:1a:2b:00:00:02.";
         QTest::newRow("several addresses")
             << QStringList{"network", "--poll", "127.0.0.9:9, %node"} << Exit::Done

@@ -134,8 +134,16 @@ private slots:
         QTest::newRow("a zero MAC beside a MAC, other bind index")
             << std::vector<Heard>{{a, "001a2b000001", 1, "n"}, {a, "-", 2, "n"}}
             << QStringList();
-        QTest::newRow("no MAC, two nodes that differ")
-            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"}}
+        QTest::newRow("no MAC, two nodes that differ, answering in turn")
+            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
+                                  {a, "-", 0, "curtain"}}
+            << QStringList{a};
+        QTest::newRow("no MAC, a node renamed")
+            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
+                                  {a, "-", 0, "costume"}}
+            << QStringList();
+        QTest::newRow("a MAC and no MAC on one bind index")
+            << std::vector<Heard>{{a, "001a2b000001", 1, "n"}, {a, "-", 1, "n"}}
             << QStringList{a};
         QTest::newRow("one node heard again")
             << std::vector<Heard>{{a, "-", 0, "n"}, {a, "-", 0, "n"}, {a, "-", 0, "n"}}
@@ -159,7 +167,7 @@ private slots:
     void silentNodeGoesAndComesBack()
     {
         const QString a = QStringLiteral("2.0.0.15");
-        NodeTable table = tableOf({{a, "001a2b000001", 0, "n"}});
+        NodeTable table = tableOf({{a, "001a2b000001", 0, "n"}, {a, "001a2b000001", 0, "n"}});
         QVERIFY(table.record(QHostAddress(a), replyOf({a, "001a2b000002", 0, "n"}), 1000));
         QCOMPARE(findConflicts(table.nodes()).size(), std::size_t(1));
 

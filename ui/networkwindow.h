@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QWidget>
 
+class NodeTableModel;
+class QSortFilterProxyModel;
+
 #include <vector>
 
 namespace Ui {
@@ -19,12 +22,20 @@ class NetworkWindowUi;
 // row per node, live, conflicts in red; whether the node in the main form
 // answers; the test pattern on a selected node; a series log checked
 // against what answers. It polls only while it is open.
+//
+// However large the rig, the list costs the GUI thread little: changes of
+// the list are gathered for a moment and shown as one, only the cells that
+// changed are redrawn (NodeTableModel), and the columns are fitted to their
+// texts once, when the first replies are in, and again only when asked
+// (the header's menu, or a double click on a column's edge).
 class NetworkWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    NetworkWindow(QWidget *parent, const NetworkReach &reach);
+    // `clock` gives the list's times (tests give theirs; it must outlive the
+    // window); the window's own steady clock otherwise.
+    NetworkWindow(QWidget *parent, const NetworkReach &reach, Clock *clock = nullptr);
     ~NetworkWindow() override;
 
     // The address the main form holds ("2.0.0.15"; anything else is no
@@ -37,8 +48,11 @@ public:
 
 public slots:
     // Refreshes the rows, their times and the form's mark now; the
-    // window's timer calls it every second.
+    // window's timer calls it every second, and a change of the list
+    // RowsGatherMs after it.
     void showNodes();
+    // Each column as wide as its texts (the universes take what is left).
+    void fitColumns();
 
 protected:
     // Polling starts when the window is shown and stops when it is closed;
@@ -49,12 +63,19 @@ protected:
 private:
     // How often the "last seen" times are brought up to date.
     static constexpr int RefreshIntervalMs = 1000;
+    // How long changes of the list are gathered before they are shown: a
+    // rig's replies to one poll come within a second, a flood without end.
+    static constexpr int RowsGatherMs = 200;
+    // The columns are fitted once the first poll's replies are in.
+    static constexpr int FirstFitDelayMs = 1000;
 
     void startPolling();
     void stopPolling();
     void applyPollAddress();
     std::vector<NodeDiscovery::Target> userTargets() const;
-    void showRow(int rowIndex, const NodeRow &row);
+    void setUpTable();
+    void listChanged();
+    void keepSelection();
     void showFormNode();
     void showNotes();
     void updateButtons();
@@ -66,15 +87,20 @@ private:
     QStringList logCheckReport(const QString &path) const;
 
     Ui::NetworkWindowUi *ui;
-    SystemClock clock;
+    SystemClock ownClock;
+    Clock &clock;
     NodeDiscovery discovery;
     TestPatternSender sender;
     QTimer refreshTimer;
+    QTimer rowsTimer;
     NetworkReach reach;
-    std::vector<NodeRow> rows;
+    NodeTableModel *model;
+    QSortFilterProxyModel *sortedModel;
+    bool columnsFitted = false;
     QString formAddress;
     QString selectedKey;
     QString testedNode;
     QString lastNote; // from the test or the address typed
+    QStringList receptionNotes; // the discovery's warnings, as shown
     QString appliedPollAddress; // the "Interroger" text polled now
 };

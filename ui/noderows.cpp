@@ -1,19 +1,21 @@
 #include "ui/noderows.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
+#include <set>
+#include <unordered_map>
 
 namespace {
 
-bool joinsRow(const NodeRow &row, const std::vector<SeenNode> &nodes, const SeenNode &node)
+const QString ConflictKey = QStringLiteral("conflit");
+const QString NoMacKey = QStringLiteral("-");
+
+QString nodeKey(const SeenNode &node)
 {
-    const SeenNode &first = nodes[row.entries.front()];
-    if (first.address != node.address || first.reply.mac != node.reply.mac)
-        return false;
-    return std::none_of(row.entries.begin(), row.entries.end(), [&](std::size_t index) {
-        return nodes[index].reply.bindIndex == node.reply.bindIndex;
-    });
+    return node.address.toString() + QLatin1Char('/')
+           + (node.reply.hasMac() ? node.reply.macText() : NoMacKey);
 }
 
 void addEntry(NodeRow &row, const SeenNode &node, std::size_t index)
@@ -21,45 +23,57 @@ void addEntry(NodeRow &row, const SeenNode &node, std::size_t index)
     if (row.entries.empty())
         row.address = node.address;
     row.entries.push_back(index);
-    const std::vector<int> universes = node.universes();
-    row.universes.insert(row.universes.end(), universes.begin(), universes.end());
     row.lastSeenMs = std::max(row.lastSeenMs, node.lastSeenMs);
     row.gone = row.gone && node.gone;
 }
 
-void markConflicts(std::vector<NodeRow> &rows, const std::vector<NodeConflict> &conflicts)
+// Its entries by bind index, and their universes in that order (once each
+// in a conflict's row, where several nodes report the same).
+void finishRow(NodeRow &row, const std::vector<SeenNode> &nodes)
 {
-    for (NodeRow &row : rows)
-        for (const NodeConflict &conflict : conflicts)
-            for (const std::size_t index : conflict.entries)
-                if (std::find(row.entries.begin(), row.entries.end(), index) != row.entries.end())
-                    row.conflict = conflict.reason;
+    std::stable_sort(row.entries.begin(), row.entries.end(), [&](std::size_t a, std::size_t b) {
+        return nodes[a].reply.bindIndex < nodes[b].reply.bindIndex;
+    });
+    std::set<int> listed;
+    for (const std::size_t index : row.entries) {
+        for (const int universe : nodes[index].universes()) {
+            if (row.conflict.isEmpty() || listed.insert(universe).second)
+                row.universes.push_back(universe);
+        }
+    }
 }
 
 } // namespace
-
-QString NodeRow::key() const
-{
-    return address.toString() + QLatin1Char('/') + QString::number(entries.front());
-}
 
 std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
                               const std::vector<NodeConflict> &conflicts)
 {
     std::vector<NodeRow> rows;
+    std::unordered_map<std::size_t, const NodeConflict *> conflictOf;
+    for (const NodeConflict &conflict : conflicts)
+        for (const std::size_t index : conflict.entries)
+            conflictOf.emplace(index, &conflict);
+    QHash<QString, std::size_t> rowOf;
     for (std::size_t index = 0; index < nodes.size(); ++index) {
-        const SeenNode &node = nodes[index];
-        const auto row = std::find_if(rows.begin(), rows.end(), [&](const NodeRow &candidate) {
-            return joinsRow(candidate, nodes, node);
-        });
-        if (row != rows.end()) {
-            addEntry(*row, node, index);
-        } else {
+        const auto conflict = conflictOf.find(index);
+        const bool inConflict = conflict != conflictOf.end();
+        const QString key = inConflict
+                                ? nodes[index].address.toString() + QLatin1Char('/') + ConflictKey
+                                : nodeKey(nodes[index]);
+        auto found = rowOf.find(key);
+        if (found == rowOf.end()) {
+            found = rowOf.insert(key, rows.size());
             rows.emplace_back();
-            addEntry(rows.back(), node, index);
+            rows.back().key = key;
+            if (inConflict) {
+                rows.back().conflict = conflict->second->reason;
+                rows.back().macs = conflict->second->macs;
+            }
         }
+        addEntry(rows[found.value()], nodes[index], index);
     }
-    markConflicts(rows, conflicts);
+    for (NodeRow &row : rows)
+        finishRow(row, nodes);
     return rows;
 }
 
