@@ -2,21 +2,27 @@
 // nodes answering on loopback addresses: the list, conflicts, the form's
 // node, and the test pattern with its black end. Only 127.0.0.x is polled.
 
+#include "clitestsupport.h"
 #include "series/serieslog.h"
 #include "sim/artnetresponder.h"
 #include "testsupport.h"
 #include "ui/filechooser.h"
 #include "ui/mainwindow.h"
 #include "ui/networkwindow.h"
+#include "ui/nodetablemodel.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QNetworkDatagram>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -32,6 +38,38 @@ const QColor ConflictColour(0xD0, 0x31, 0x2D);
 // and as Art-Net writes them.
 const QString SampleUniverses = QStringLiteral("4–19 [0.0.4–0.1.3]");
 
+// A simulated rig for the window on the test's clock: node i answers from
+// 127.2.0.i+1 with what its state says, to each poll that reaches `poller`.
+struct RigNode {
+    QByteArray name = "n";
+    std::vector<int> universes{1, 2};
+    bool answers = true;
+};
+
+constexpr int RigSize = 300;
+constexpr int Watched = 17; // the node the cases change, selected
+
+QString rigAddress(int node)
+{
+    return QStringLiteral("127.2.%1.%2").arg(node / 250).arg(node % 250 + 1);
+}
+
+ArtNet::PollReply rigReply(const RigNode &node, int number)
+{
+    ArtNet::PollReply reply;
+    reply.ipField = QHostAddress(rigAddress(number)).toIPv4Address();
+    reply.shortName = node.name;
+    reply.mac = {0x02, 0, 0, 0, static_cast<std::uint8_t>(number >> 8),
+                 static_cast<std::uint8_t>(number)};
+    reply.bindIndex = 1;
+    reply.numPorts = static_cast<std::uint16_t>(node.universes.size());
+    for (std::size_t port = 0; port < node.universes.size(); ++port) {
+        reply.portTypes[port] = 0x80;
+        reply.swOut[port] = static_cast<std::uint8_t>(node.universes[port]);
+    }
+    return reply;
+}
+
 } // namespace
 
 class TestNetworkWindow : public QObject
@@ -43,6 +81,8 @@ private slots:
     void cleanup();
     void nodesOnLoopback_data();
     void nodesOnLoopback();
+    void manyRowsOnTheTestsClock_data();
+    void manyRowsOnTheTestsClock();
 
 private:
     // One step of a script: "node NAME ADDRESS MAC" (a simulated node),
@@ -260,6 +300,155 @@ void TestNetworkWindow::nodesOnLoopback()
         if (QTest::currentTestFailed())
             QFAIL(qPrintable("at step: " + line));
     }
+}
+
+void TestNetworkWindow::manyRowsOnTheTestsClock_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("cells"); // "node:column" told changed, besides the times
+    QTest::addColumn<bool>("everyTime");    // every row's time told
+
+    const auto at = [](int column) { return QStringLiteral("%1:%2").arg(Watched).arg(column); };
+    QTest::newRow("a second later: the times alone, all at once")
+        << "second" << QStringList() << true;
+    QTest::newRow("the next poll, nothing else changed")
+        << "poll" << QStringList() << true;
+    QTest::newRow("a node's patch changed: its universes")
+        << "patch" << QStringList{at(NodeTableModel::UniversesColumn)} << true;
+    QTest::newRow("a node renamed, its name far longer: its name, the columns as they were")
+        << "rename" << QStringList{at(NodeTableModel::NameColumn)} << true;
+    QTest::newRow("the form's node: its row in bold")
+        << "form" << QStringList{at(NodeTableModel::AddressColumn)} << false;
+    QTest::newRow("a node silent for three polls: its row greyed")
+        << "silent" << QStringList{at(NodeTableModel::AddressColumn)} << true;
+}
+
+// 300 nodes, the watched one selected and the list sorted by universes:
+// each change tells the view only the cells it changed, leaves the
+// columns' widths alone and keeps the watched node selected.
+void TestNetworkWindow::manyRowsOnTheTestsClock()
+{
+    if (runsUnderWine())
+        QSKIP("Wine answers from 127.0.0.1 whatever loopback address a socket is bound to");
+    QFETCH(QString, change);
+    QFETCH(QStringList, cells);
+    QFETCH(bool, everyTime);
+
+    std::vector<RigNode> rig(RigSize);
+    std::vector<std::unique_ptr<QUdpSocket>> sockets;
+    for (int node = 0; node < RigSize; ++node) {
+        sockets.push_back(std::make_unique<QUdpSocket>());
+        QVERIFY(sockets.back()->bind(QHostAddress(rigAddress(node)), 0));
+    }
+    QUdpSocket poller;
+    QVERIFY(poller.bind(QHostAddress("127.2.10.1"), 0));
+    connect(&poller, &QUdpSocket::readyRead, this, [&] {
+        while (poller.hasPendingDatagrams()) {
+            const QNetworkDatagram poll = poller.receiveDatagram();
+            for (int node = 0; node < RigSize; ++node) {
+                if (rig[static_cast<std::size_t>(node)].answers)
+                    sockets[static_cast<std::size_t>(node)]->writeDatagram(
+                        ArtNet::encodePollReply(rigReply(rig[static_cast<std::size_t>(node)], node)),
+                        poll.senderAddress(), static_cast<quint16>(poll.senderPort()));
+            }
+        }
+    });
+    NetworkReach reach;
+    reach.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    reach.bindPort = 0;
+    reach.fixed = true;
+    reach.targets = {{poller.localAddress(), poller.localPort()}};
+    FakeClock clock;
+    NetworkWindow window(nullptr, reach, &clock);
+    window.show();
+    NodeDiscovery &discovery = window.nodeDiscovery();
+    // A poll on the test's clock, and every answer in.
+    const auto pollRound = [&] {
+        clock.now += NodeDiscovery::PollIntervalMs;
+        discovery.pollNow();
+        const auto answering = std::count_if(rig.begin(), rig.end(), [](const RigNode &node) { return node.answers; });
+        QTRY_COMPARE(std::count_if(discovery.nodes().begin(), discovery.nodes().end(),
+                                   [&](const SeenNode &node) { return node.lastSeenMs == clock.now; }),
+                     answering);
+        window.showNodes();
+    };
+    auto *const view = window.findChild<QTableView *>("nodes");
+    auto *const sorted = qobject_cast<QSortFilterProxyModel *>(view->model());
+    QAbstractItemModel *const model = sorted->sourceModel();
+    const auto nodeOfRow = [&](int row) {
+        const QString address = model->index(row, NodeTableModel::AddressColumn).data().toString();
+        for (int node = 0; node < RigSize; ++node)
+            if (rigAddress(node) == address)
+                return node;
+        return -1;
+    };
+    const auto selectedNode = [&] {
+        const QModelIndexList selected = view->selectionModel()->selectedRows();
+        return selected.size() == 1 ? nodeOfRow(sorted->mapToSource(selected.front()).row()) : -1;
+    };
+
+    pollRound();
+    pollRound();
+    QCOMPARE(model->rowCount(), RigSize);
+    view->sortByColumn(NodeTableModel::UniversesColumn, Qt::DescendingOrder);
+    for (int row = 0; row < RigSize; ++row)
+        if (nodeOfRow(sorted->mapToSource(sorted->index(row, 0)).row()) == Watched)
+            view->selectRow(row);
+    QCOMPARE(selectedNode(), Watched);
+    std::vector<int> widths;
+    for (int column = 0; column < NodeTableModel::ColumnCount; ++column)
+        widths.push_back(view->horizontalHeader()->sectionSize(column));
+
+    QSignalSpy told(model, &QAbstractItemModel::dataChanged);
+    RigNode &watched = rig[Watched];
+    if (change == "second") {
+        clock.now += 1000;
+        window.showNodes();
+    } else if (change == "poll") {
+        pollRound();
+    } else if (change == "patch") {
+        watched.universes = {9, 10, 11};
+        pollRound();
+    } else if (change == "rename") {
+        watched.name = "un nom bien long!";
+        pollRound();
+    } else if (change == "form") {
+        window.setFormAddress(rigAddress(Watched));
+        window.showNodes();
+    } else if (change == "silent") {
+        watched.answers = false;
+        for (int poll = 0; poll < NodeDiscovery::PollsBeforeGone + 1; ++poll)
+            pollRound();
+    }
+
+    std::set<QString> toldCells;
+    std::set<int> timedRows;
+    for (const QList<QVariant> &signal : told) {
+        const QModelIndex from = signal[0].value<QModelIndex>();
+        const QModelIndex to = signal[1].value<QModelIndex>();
+        for (int row = from.row(); row <= to.row(); ++row)
+            for (int column = from.column(); column <= to.column(); ++column) {
+                if (column == NodeTableModel::SeenColumn)
+                    timedRows.insert(row);
+                else
+                    toldCells.insert(QStringLiteral("%1:%2").arg(nodeOfRow(row)).arg(column));
+            }
+    }
+    // A row's look (bold, grey) is told for its every cell.
+    if (change == "form" || change == "silent")
+        for (int column = 1; column < NodeTableModel::ColumnCount; ++column)
+            if (column != NodeTableModel::SeenColumn)
+                cells << QStringLiteral("%1:%2").arg(Watched).arg(column);
+    const std::set<QString> expected(cells.begin(), cells.end());
+    QCOMPARE(QStringList(toldCells.begin(), toldCells.end()),
+             QStringList(expected.begin(), expected.end()));
+    if (everyTime)
+        QCOMPARE(int(timedRows.size()), RigSize);
+    if (change == "second")
+        QCOMPARE(told.size(), 1);
+    QCOMPARE(selectedNode(), Watched);
+    for (int column = 0; column < NodeTableModel::ColumnCount; ++column)
+        QCOMPARE(view->horizontalHeader()->sectionSize(column), widths[static_cast<std::size_t>(column)]);
 }
 
 QTEST_MAIN(TestNetworkWindow)

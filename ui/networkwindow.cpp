@@ -181,6 +181,8 @@ void NetworkWindow::applyPollAddress()
         return showNotes();
     discovery.stop();
     discovery.clearNodes();
+    firstRowsMs = -1;
+    columnsFitted = false;
     startPolling();
 }
 
@@ -195,18 +197,28 @@ void NetworkWindow::listChanged()
 void NetworkWindow::showNodes()
 {
     rowsTimer.stop();
-    const bool wasEmpty = model->rowCount() == 0;
+    const qint64 now = clock.elapsedMs();
     model->setRows(nodeRows(discovery.nodes(), discovery.conflicts()), discovery.nodes(),
-                   ipv4(formAddress), clock.elapsedMs());
-    if (wasEmpty && model->rowCount() > 0 && !columnsFitted) {
-        columnsFitted = true;
-        QTimer::singleShot(FirstFitDelayMs, this, &NetworkWindow::fitColumns);
-    }
+                   ipv4(formAddress), now);
+    fitColumnsOnce(now);
     keepSelection();
     showFormNode();
     updateButtons();
     if (discovery.receptionWarnings() != receptionNotes)
         showNotes();
+}
+
+// To the first replies, and again once the rest of the first poll's are in;
+// after that only when asked.
+void NetworkWindow::fitColumnsOnce(qint64 now)
+{
+    if (firstRowsMs < 0 && model->rowCount() > 0) {
+        firstRowsMs = now;
+        fitColumns();
+    } else if (firstRowsMs >= 0 && !columnsFitted && now - firstRowsMs >= FirstFitDelayMs) {
+        columnsFitted = true;
+        fitColumns();
+    }
 }
 
 void NetworkWindow::fitColumns()

@@ -26,8 +26,8 @@ class NetworkWindowUi;
 // However large the rig, the list costs the GUI thread little: changes of
 // the list are gathered for a moment and shown as one, only the cells that
 // changed are redrawn (NodeTableModel), and the columns are fitted to their
-// texts once, when the first replies are in, and again only when asked
-// (the header's menu, or a double click on a column's edge).
+// texts as the first poll's replies come in, and then only when asked (the
+// header's menu, or a double click on a column's edge).
 class NetworkWindow : public QWidget
 {
     Q_OBJECT
@@ -66,7 +66,8 @@ private:
     // How long changes of the list are gathered before they are shown: a
     // rig's replies to one poll come within a second, a flood without end.
     static constexpr int RowsGatherMs = 200;
-    // The columns are fitted once the first poll's replies are in.
+    // The columns are fitted to the first replies, and again once the rest
+    // of the first poll's are in (nodes answer within a second).
     static constexpr int FirstFitDelayMs = 1000;
 
     void startPolling();
@@ -74,6 +75,7 @@ private:
     void applyPollAddress();
     std::vector<NodeDiscovery::Target> userTargets() const;
     void setUpTable();
+    void fitColumnsOnce(qint64 now);
     void listChanged();
     void keepSelection();
     void showFormNode();
@@ -96,6 +98,7 @@ private:
     NetworkReach reach;
     NodeTableModel *model;
     QSortFilterProxyModel *sortedModel;
+    qint64 firstRowsMs = -1; // on the clock; -1: no row yet
     bool columnsFitted = false;
     QString formAddress;
     QString selectedKey;

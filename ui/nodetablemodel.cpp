@@ -227,36 +227,48 @@ NodeTableModel::ChangedColumns NodeTableModel::updateRow(int at, ShownRow update
 {
     ShownRow &row = shown[static_cast<std::size_t>(at)];
     const bool lookChanged = row.tone != updated.tone || row.bold != updated.bold;
-    int first = lookChanged ? 0 : ColumnCount;
-    int last = lookChanged ? ColumnCount - 1 : -1;
+    ChangedColumns changed = 0;
     for (int column = 0; column < ColumnCount; ++column) {
         const auto c = static_cast<std::size_t>(column);
-        const bool changed = row.texts[c] != updated.texts[c]
+        const bool differs = lookChanged || row.texts[c] != updated.texts[c]
                              || (column == NameColumn && row.longName != updated.longName)
                              || (column == SeenColumn && row.row.lastSeenMs != updated.row.lastSeenMs)
                              || (column == UniversesColumn && row.row.universes != updated.row.universes)
                              || (column == AddressColumn && row.address != updated.address);
-        if (changed) {
-            first = std::min(first, column);
-            last = std::max(last, column);
-        }
+        if (differs)
+            changed |= 1u << column;
     }
     row = std::move(updated);
-    return {first, last};
+    return changed;
 }
 
-// Consecutive rows with the same changed columns in one signal: a second
-// later, every row's time at once.
+// Consecutive rows with the same changed columns in one signal for each run
+// of those columns: a second later, every row's time at once.
 void NodeTableModel::tellChanged(const std::vector<ChangedColumns> &changes)
 {
     const int rows = static_cast<int>(changes.size());
     int runStart = 0;
     for (int at = 1; at <= rows; ++at) {
-        const ChangedColumns &run = changes[static_cast<std::size_t>(runStart)];
-        if (at < rows && changes[static_cast<std::size_t>(at)] == run)
+        const ChangedColumns columns = changes[static_cast<std::size_t>(runStart)];
+        if (at < rows && changes[static_cast<std::size_t>(at)] == columns)
             continue;
-        if (run.first <= run.last)
-            emit dataChanged(index(runStart, run.first), index(at - 1, run.last));
+        tellChanged(runStart, at - 1, columns);
         runStart = at;
+    }
+}
+
+void NodeTableModel::tellChanged(int firstRow, int lastRow, ChangedColumns columns)
+{
+    int column = 0;
+    while (column < ColumnCount) {
+        if ((columns >> column & 1u) == 0) {
+            ++column;
+            continue;
+        }
+        int last = column;
+        while (last + 1 < ColumnCount && (columns >> (last + 1) & 1u) != 0)
+            ++last;
+        emit dataChanged(index(firstRow, column), index(lastRow, last));
+        column = last + 1;
     }
 }

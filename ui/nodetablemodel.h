@@ -67,16 +67,8 @@ private:
         int firmware = 0;
     };
 
-    // The columns of one row that changed, first to last; none when first
-    // is past last.
-    struct ChangedColumns {
-        int first;
-        int last;
-        bool operator==(const ChangedColumns &other) const
-        {
-            return first == other.first && last == other.last;
-        }
-    };
+    // The columns of one row that changed, one bit each.
+    using ChangedColumns = unsigned;
 
     ShownRow shownRow(const NodeRow &row, const std::vector<SeenNode> &nodes,
                       const QHostAddress &formAddress) const;
@@ -84,6 +76,7 @@ private:
     void removeRowsMissingFrom(const QHash<QString, int> &newRows);
     ChangedColumns updateRow(int at, ShownRow updated);
     void tellChanged(const std::vector<ChangedColumns> &changes);
+    void tellChanged(int firstRow, int lastRow, ChangedColumns columns);
     QVariant sortValue(const ShownRow &row, int column) const;
 
     std::vector<ShownRow> shown;
