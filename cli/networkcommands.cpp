@@ -57,11 +57,11 @@ QJsonObject nodeJson(const SeenNode &node)
     };
 }
 
-QJsonObject conflictJson(const NodeConflict &conflict)
+QJsonObject conflictJson(const NodeConflict &conflict, const std::vector<SeenNode> &nodes)
 {
     return QJsonObject{{QStringLiteral("address"), conflict.address.toString()},
                        {QStringLiteral("reason"), conflict.reason},
-                       {QStringLiteral("macs"), QJsonArray::fromStringList(conflict.macs)}};
+                       {QStringLiteral("macs"), QJsonArray::fromStringList(conflict.macs(nodes))}};
 }
 
 QJsonObject receptionJson(const NodeDiscovery::Reception &reception)
@@ -195,7 +195,7 @@ int CliApp::printNodes(const NodeDiscovery &discovery, bool polledInterfaces)
             nodes.append(nodeJson(node));
         QJsonArray conflictList;
         for (const NodeConflict &conflict : conflicts)
-            conflictList.append(conflictJson(conflict));
+            conflictList.append(conflictJson(conflict, discovery.nodes()));
         output.print(QString::fromUtf8(
             QJsonDocument(QJsonObject{{QStringLiteral("nodes"), nodes},
                                       {QStringLiteral("conflicts"), conflictList},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -30,14 +31,24 @@ std::vector<std::vector<std::size_t>> presentByAddress(const std::vector<SeenNod
     return groups;
 }
 
-QStringList distinctMacs(const std::vector<SeenNode> &nodes, const std::vector<std::size_t> &at)
+std::vector<std::size_t> entriesOfEachMac(const std::vector<SeenNode> &nodes,
+                                          const std::vector<std::size_t> &at)
+{
+    std::vector<std::size_t> entries;
+    std::unordered_set<quint64> seen;
+    for (const std::size_t i : at) {
+        if (nodes[i].reply.hasMac() && seen.insert(macNumber(nodes[i].reply)).second)
+            entries.push_back(i);
+    }
+    return entries;
+}
+
+QStringList macsOf(const std::vector<SeenNode> &nodes, const std::vector<std::size_t> &entries,
+                   std::size_t count)
 {
     QStringList macs;
-    std::set<QString> seen;
-    for (const std::size_t i : at) {
-        if (nodes[i].reply.hasMac() && seen.insert(nodes[i].reply.macText()).second)
-            macs << nodes[i].reply.macText();
-    }
+    for (std::size_t i = 0; i < std::min(count, entries.size()); ++i)
+        macs << nodes[entries[i]].reply.macText();
     return macs;
 }
 
@@ -58,20 +69,21 @@ bool answersInTurn(const std::vector<SeenNode> &nodes, const std::vector<std::si
 }
 
 // "a, b, c, d et 296 autres"
-QString someMacs(const QStringList &macs)
+QString someMacs(const std::vector<SeenNode> &nodes, const std::vector<std::size_t> &macEntries)
 {
-    const QString named = macs.mid(0, ConflictMacsNamed).join(QStringLiteral(", "));
-    const int others = macs.size() - ConflictMacsNamed;
+    const QString named = macsOf(nodes, macEntries, ConflictMacsNamed).join(QStringLiteral(", "));
+    const auto others = static_cast<long long>(macEntries.size()) - ConflictMacsNamed;
     return others > 0 ? tr("%1 et %2 autres").arg(named).arg(others) : named;
 }
 
-QString reasonAt(const QString &address, const QStringList &macs, bool repeated, bool inTurn)
+QString reasonAt(const std::vector<SeenNode> &nodes, const QString &address,
+                 const std::vector<std::size_t> &macEntries, bool repeated, bool inTurn)
 {
-    if (macs.size() > 1)
+    if (macEntries.size() > 1)
         return tr("%1 répond avec %2 adresses MAC : %3.")
             .arg(address)
-            .arg(macs.size())
-            .arg(someMacs(macs));
+            .arg(macEntries.size())
+            .arg(someMacs(nodes, macEntries));
     if (repeated)
         return tr("%1 répond pour plusieurs nodes différents.").arg(address);
     if (inTurn)
@@ -86,11 +98,16 @@ std::vector<NodeConflict> findConflicts(const std::vector<SeenNode> &nodes)
     std::vector<NodeConflict> conflicts;
     for (const std::vector<std::size_t> &at : presentByAddress(nodes)) {
         const QHostAddress address = nodes[at.front()].address;
-        const QStringList macs = distinctMacs(nodes, at);
-        const QString reason = reasonAt(address.toString(), macs, bindIndexRepeated(nodes, at),
-                                        answersInTurn(nodes, at));
+        const std::vector<std::size_t> macEntries = entriesOfEachMac(nodes, at);
+        const QString reason = reasonAt(nodes, address.toString(), macEntries,
+                                        bindIndexRepeated(nodes, at), answersInTurn(nodes, at));
         if (!reason.isEmpty())
-            conflicts.push_back({address, at, macs, reason});
+            conflicts.push_back({address, at, macEntries, reason});
     }
     return conflicts;
+}
+
+QStringList NodeConflict::macs(const std::vector<SeenNode> &nodes) const
+{
+    return macsOf(nodes, macEntries, macEntries.size());
 }

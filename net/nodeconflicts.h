@@ -20,9 +20,12 @@
 // still makes one line.
 struct NodeConflict {
     QHostAddress address;
-    std::vector<std::size_t> entries; // indices into the table, in table order
-    QStringList macs;                 // every MAC among them, in table order
-    QString reason;                   // in French, one sentence
+    std::vector<std::size_t> entries;    // indices into the table, in table order
+    std::vector<std::size_t> macEntries; // for each MAC among them, the first entry with it
+    QString reason;                      // in French, one sentence
+
+    // Every MAC among its entries, in table order.
+    QStringList macs(const std::vector<SeenNode> &nodes) const;
 };
 
 // How many MACs a conflict's reason names before "et N autres".

@@ -11,6 +11,9 @@ namespace {
 
 constexpr auto SharedBind = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
 constexpr int BytesPerKio = 1024;
+// More than any Art-Net packet read here holds (an ArtPollReply has 239
+// bytes); what a longer datagram carries past it is not read.
+constexpr int LargestDatagram = 2048;
 
 QString kio(int bytes)
 {
@@ -225,15 +228,13 @@ void NodeDiscovery::pollNow()
 void NodeDiscovery::readPendingDatagrams()
 {
     bool changed = false;
+    char buffer[LargestDatagram];
     for (int read = 0; read < DatagramsPerTurn && socket && socket->hasPendingDatagrams(); ++read) {
-        const qint64 size = socket->pendingDatagramSize();
-        QByteArray datagram(static_cast<int>(std::max<qint64>(size, 0)), '\0');
         QHostAddress from;
-        const qint64 length = socket->readDatagram(datagram.data(), datagram.size(), &from);
+        const qint64 length = socket->readDatagram(buffer, sizeof buffer, &from);
         if (length < 0)
             break;
-        datagram.truncate(static_cast<int>(length));
-        changed = handleDatagram(datagram, from) || changed;
+        changed = handleDatagram(QByteArray(buffer, static_cast<int>(length)), from) || changed;
     }
     if (changed)
         emit nodesChanged();

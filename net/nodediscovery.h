@@ -50,7 +50,7 @@ public:
     static constexpr int ReceiveBufferBytesPerReply = 2304;
     static constexpr int ReceiveBufferBytes =
         ReceiveBufferNodes * ReceiveBufferRepliesPerNode * ReceiveBufferBytesPerReply;
-    static constexpr int DatagramsPerTurn = 256;
+    static constexpr int DatagramsPerTurn = 64;
 
     // How the replies are received, for the diagnostics.
     struct Reception {

@@ -8,20 +8,14 @@
 namespace {
 
 constexpr int MacBits = 48;
-constexpr int OctetBits = 8;
 
 // Silent for longer than this share of the time before gone, an entry has
 // missed a poll and the second its nodes may take to answer it (2.5 s and
 // 1 s of 7.5 s): it may leave a full list.
 constexpr qint64 LeaveAfterGoneDivisor = 2;
-
-quint64 macBits(const ArtNet::PollReply &reply)
-{
-    quint64 bits = 0;
-    for (const std::uint8_t octet : reply.mac)
-        bits = bits << OctetBits | octet;
-    return bits;
-}
+// A full list is looked through for entries to let go at most this often:
+// under a flood, entries age one by one, and each look costs the whole list.
+constexpr qint64 MakeRoomSpacingMs = 500;
 
 // A change worth showing: anything but the node report text, which nodes
 // renew with every reply.
@@ -46,7 +40,7 @@ NodeTable::NodeTable(qint64 goneAfterMs, std::size_t capacity)
 
 NodeTable::Key NodeTable::keyOf(const QHostAddress &from, const ArtNet::PollReply &reply)
 {
-    return {from.toIPv4Address(), quint64(reply.bindIndex) << MacBits | macBits(reply)};
+    return {from.toIPv4Address(), quint64(reply.bindIndex) << MacBits | macNumber(reply)};
 }
 
 bool NodeTable::record(const QHostAddress &from, const ArtNet::PollReply &reply, qint64 nowMs)
@@ -122,6 +116,7 @@ bool NodeTable::makeRoom(qint64 nowMs)
     keepOnly([&](const SeenNode &node, const History &) {
         return nowMs - node.lastSeenMs <= leaveAfterMs;
     });
+    noRoomBeforeMs = nowMs + MakeRoomSpacingMs;
     return true;
 }
 
@@ -131,11 +126,11 @@ bool NodeTable::expire(qint64 nowMs)
     // The last time each node (address and MAC) answered with any reply.
     std::unordered_map<Key, qint64, KeyHash> lastAnswer;
     for (const SeenNode &node : entries) {
-        qint64 &last = lastAnswer[Key{node.address.toIPv4Address(), macBits(node.reply)}];
+        qint64 &last = lastAnswer[Key{node.address.toIPv4Address(), macNumber(node.reply)}];
         last = std::max(last, node.lastSeenMs);
     }
     const auto leaves = [&](const SeenNode &node, const History &history) {
-        const qint64 nodeLast = lastAnswer[Key{node.address.toIPv4Address(), macBits(node.reply)}];
+        const qint64 nodeLast = lastAnswer[Key{node.address.toIPv4Address(), macNumber(node.reply)}];
         return silent(node.lastSeenMs) && (history.replies == 1 || !silent(nodeLast));
     };
     bool changed = false;

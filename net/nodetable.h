@@ -11,9 +11,9 @@
 // Pure: the caller gives the time.
 //
 // The list is bounded: when it holds `capacity` entries, those silent for
-// longer than a poll and its replies leave to make room, the longest silent
-// first; while none is, a reply from a node not yet listed is refused and
-// counted. A flood of replies from new MACs thus neither grows the list nor
+// longer than a poll and its replies leave to make room (looked for at most
+// twice a second); while none is, a reply from a node not yet listed is
+// refused and counted. A flood of replies from new MACs thus neither grows the list nor
 // pushes out the nodes that keep answering.
 class NodeTable
 {

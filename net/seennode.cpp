@@ -9,6 +9,8 @@ bool SeenNode::addressFieldDiffers() const
 
 namespace {
 
+constexpr int OctetBits = 8;
+
 template <std::size_t N>
 QByteArray bytesOf(const std::array<std::uint8_t, N> &values)
 {
@@ -16,6 +18,14 @@ QByteArray bytesOf(const std::array<std::uint8_t, N> &values)
 }
 
 } // namespace
+
+quint64 macNumber(const ArtNet::PollReply &reply)
+{
+    quint64 number = 0;
+    for (const std::uint8_t octet : reply.mac)
+        number = number << OctetBits | octet;
+    return number;
+}
 
 std::size_t replyIdentity(const ArtNet::PollReply &reply)
 {

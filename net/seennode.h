@@ -33,6 +33,10 @@ struct SeenNode {
     bool severalWithoutMac() const { return severalWithoutMacMs >= 0; }
 };
 
+// The reply's MAC as one number (0: none), to compare and count MACs
+// without their text.
+quint64 macNumber(const ArtNet::PollReply &reply);
+
 // What a reply says about the node beyond its key: names, firmware, maker,
 // patch and ports. Equal for two replies of one node while its setup is the
 // same; the node report and the status bytes, which change from reply to

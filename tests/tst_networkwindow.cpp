@@ -403,7 +403,7 @@ void TestNetworkWindow::manyRowsOnTheTestsClock()
     RigNode &watched = rig[Watched];
     if (change == "second") {
         clock.now += 1000;
-        window.showNodes();
+        window.showTimes();
     } else if (change == "poll") {
         pollRound();
     } else if (change == "patch") {

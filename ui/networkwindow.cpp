@@ -73,7 +73,7 @@ NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given, Clock *
     connect(&rowsTimer, &QTimer::timeout, this, &NetworkWindow::showNodes);
     connect(&discovery, &NodeDiscovery::nodesChanged, this, &NetworkWindow::listChanged);
     connect(&discovery, &NodeDiscovery::errorChanged, this, &NetworkWindow::showNotes);
-    connect(&refreshTimer, &QTimer::timeout, this, &NetworkWindow::showNodes);
+    connect(&refreshTimer, &QTimer::timeout, this, &NetworkWindow::showTimes);
     refreshTimer.setInterval(RefreshIntervalMs);
     connect(ui->pollAddress, &QLineEdit::editingFinished, this, &NetworkWindow::applyPollAddress);
     connect(ui->bTest, &QPushButton::clicked, this, &NetworkWindow::startTest);
@@ -204,6 +204,18 @@ void NetworkWindow::showNodes()
     keepSelection();
     showFormNode();
     updateButtons();
+    if (discovery.receptionWarnings() != receptionNotes)
+        showNotes();
+}
+
+// A change of the list on its way is shown whole soon after.
+void NetworkWindow::showTimes()
+{
+    if (rowsTimer.isActive())
+        return;
+    const qint64 now = clock.elapsedMs();
+    model->setTimes(discovery.nodes(), now);
+    fitColumnsOnce(now);
     if (discovery.receptionWarnings() != receptionNotes)
         showNotes();
 }

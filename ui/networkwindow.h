@@ -47,10 +47,12 @@ public:
     TestPatternSender &patternSender() { return sender; }
 
 public slots:
-    // Refreshes the rows, their times and the form's mark now; the
-    // window's timer calls it every second, and a change of the list
-    // RowsGatherMs after it.
+    // Refreshes the rows, their times and the form's mark now; a change of
+    // the list calls it RowsGatherMs after it.
     void showNodes();
+    // Brings the times of the rows up to date; the window's timer calls it
+    // every second.
+    void showTimes();
     // Each column as wide as its texts (the universes take what is left).
     void fitColumns();
 

@@ -1,6 +1,7 @@
 #include "ui/noderows.h"
 
 #include <QHash>
+#include <QPair>
 #include <QStringList>
 
 #include <algorithm>
@@ -12,10 +13,30 @@ namespace {
 const QString ConflictKey = QStringLiteral("conflit");
 const QString NoMacKey = QStringLiteral("-");
 
-QString nodeKey(const SeenNode &node)
+// What groups entries into a row: the address and the MAC, or the address
+// in conflict.
+struct Grouping {
+    quint32 address;
+    quint64 mac;
+    bool conflict;
+    bool operator==(const Grouping &other) const
+    {
+        return address == other.address && mac == other.mac && conflict == other.conflict;
+    }
+};
+
+struct GroupingHash {
+    std::size_t operator()(const Grouping &grouping) const
+    {
+        return static_cast<std::size_t>(
+            qHash(qMakePair(grouping.address, grouping.mac ^ quint64(grouping.conflict))));
+    }
+};
+
+QString keyOf(const SeenNode &node, bool conflict)
 {
     return node.address.toString() + QLatin1Char('/')
-           + (node.reply.hasMac() ? node.reply.macText() : NoMacKey);
+           + (conflict ? ConflictKey : node.reply.hasMac() ? node.reply.macText() : NoMacKey);
 }
 
 void addEntry(NodeRow &row, const SeenNode &node, std::size_t index)
@@ -49,28 +70,26 @@ std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
                               const std::vector<NodeConflict> &conflicts)
 {
     std::vector<NodeRow> rows;
-    std::unordered_map<std::size_t, const NodeConflict *> conflictOf;
+    std::vector<const NodeConflict *> conflictOf(nodes.size(), nullptr);
     for (const NodeConflict &conflict : conflicts)
         for (const std::size_t index : conflict.entries)
-            conflictOf.emplace(index, &conflict);
-    QHash<QString, std::size_t> rowOf;
+            conflictOf[index] = &conflict;
+    std::unordered_map<Grouping, std::size_t, GroupingHash> rowOf;
     for (std::size_t index = 0; index < nodes.size(); ++index) {
-        const auto conflict = conflictOf.find(index);
-        const bool inConflict = conflict != conflictOf.end();
-        const QString key = inConflict
-                                ? nodes[index].address.toString() + QLatin1Char('/') + ConflictKey
-                                : nodeKey(nodes[index]);
-        auto found = rowOf.find(key);
-        if (found == rowOf.end()) {
-            found = rowOf.insert(key, rows.size());
+        const SeenNode &node = nodes[index];
+        const NodeConflict *const conflict = conflictOf[index];
+        const Grouping grouping{node.address.toIPv4Address(), conflict ? 0 : macNumber(node.reply),
+                                conflict != nullptr};
+        const auto found = rowOf.emplace(grouping, rows.size());
+        if (found.second) {
             rows.emplace_back();
-            rows.back().key = key;
-            if (inConflict) {
-                rows.back().conflict = conflict->second->reason;
-                rows.back().macs = conflict->second->macs;
+            rows.back().key = keyOf(node, conflict != nullptr);
+            if (conflict) {
+                rows.back().conflict = conflict->reason;
+                rows.back().macCount = conflict->macEntries.size();
             }
         }
-        addEntry(rows[found.value()], nodes[index], index);
+        addEntry(rows[found.first->second], node, index);
     }
     for (NodeRow &row : rows)
         finishRow(row, nodes);

@@ -4,7 +4,6 @@
 #include "net/seennode.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <vector>
 
@@ -19,7 +18,7 @@ struct NodeRow {
     qint64 lastSeenMs = 0;
     bool gone = true;                 // every reply of the node is gone
     QString conflict;                 // the reason, empty when none
-    QStringList macs;                 // a conflict's MACs
+    std::size_t macCount = 0;         // a conflict's MACs
     // What the row stands for, the same from one list to the next while
     // that node answers: its address and MAC, or its address in conflict.
     QString key;

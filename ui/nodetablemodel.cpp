@@ -41,8 +41,8 @@ QString addressRemark(const SeenNode &node)
 
 QString macText(const NodeRow &row, const ArtNet::PollReply &reply)
 {
-    if (!row.conflict.isEmpty() && row.macs.size() > 1)
-        return QStringLiteral("%1 adresses MAC").arg(row.macs.size());
+    if (!row.conflict.isEmpty() && row.macCount > 1)
+        return QStringLiteral("%1 adresses MAC").arg(row.macCount);
     return reply.hasMac() ? reply.macText() : QStringLiteral("inconnue");
 }
 
@@ -193,6 +193,27 @@ void NodeTableModel::setRows(const std::vector<NodeRow> &rows, const std::vector
     for (ShownRow &row : added)
         shown.push_back(std::move(row));
     endInsertRows();
+}
+
+void NodeTableModel::setTimes(const std::vector<SeenNode> &nodes, qint64 now)
+{
+    nowMs = now;
+    std::vector<ChangedColumns> changes;
+    changes.reserve(shown.size());
+    for (ShownRow &row : shown) {
+        qint64 lastSeenMs = row.row.lastSeenMs;
+        for (const std::size_t entry : row.row.entries) {
+            if (entry < nodes.size())
+                lastSeenMs = std::max(lastSeenMs, nodes[entry].lastSeenMs);
+        }
+        const bool sooner = lastSeenMs != row.row.lastSeenMs;
+        row.row.lastSeenMs = lastSeenMs;
+        QString text = seenText(row.row);
+        const bool changed = sooner || text != row.texts[SeenColumn];
+        row.texts[SeenColumn] = std::move(text);
+        changes.push_back(changed ? 1u << SeenColumn : 0u);
+    }
+    tellChanged(changes);
 }
 
 // Removes the rows whose key the new list lacks: each run of them at once,

@@ -45,6 +45,10 @@ public:
     // is in bold.
     void setRows(const std::vector<NodeRow> &rows, const std::vector<SeenNode> &nodes,
                  const QHostAddress &formAddress, qint64 nowMs);
+    // "Dernière réponse" at `nowMs`, each row's last reply read from
+    // `nodes`: the list the rows were made from, its entries unchanged since
+    // (only their times).
+    void setTimes(const std::vector<SeenNode> &nodes, qint64 nowMs);
 
     const NodeRow &nodeRow(int row) const { return shown[static_cast<std::size_t>(row)].row; }
 
