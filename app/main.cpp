@@ -1,6 +1,9 @@
 #include "app/startup.h"
+#include "cli/informationoption.h"
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = answerInformationOption(argc, argv, windowReference()))
+        return *answered;
     return runMainWindow(argc, argv);
 }

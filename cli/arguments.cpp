@@ -1,58 +1,22 @@
 #include "cli/arguments.h"
 
-namespace Option {
-const QString Device = QStringLiteral("--device");
-const QString Wait = QStringLiteral("--wait");
-const QString Json = QStringLiteral("--json");
-const QString Size = QStringLiteral("--size");
-const QString From = QStringLiteral("--from");
-const QString Count = QStringLiteral("--count");
-const QString Log = QStringLiteral("--log");
-const QString Poll = QStringLiteral("--poll");
-const QString Check = QStringLiteral("--check");
-const QString Seconds = QStringLiteral("--seconds");
-const QString ReuseNumber = QStringLiteral("--reuse-number");
-const QString Help = QStringLiteral("--help");
-} // namespace Option
-
 namespace {
 
-const QString ShortHelp = QStringLiteral("-h");
 const QString OptionPrefix = QStringLiteral("-");
 const QChar Equals = QLatin1Char('=');
-
-struct OptionSpec {
-    const QString &name;
-    bool takesValue;
-};
-
-const OptionSpec optionSpecs[] = {
-    {Option::Device, true}, {Option::Wait, true},  {Option::Json, false},
-    {Option::Size, true},   {Option::From, true},  {Option::Count, true},
-    {Option::Log, true},    {Option::ReuseNumber, false}, {Option::Poll, true},
-    {Option::Check, true},  {Option::Seconds, true},  {Option::Help, false},
-};
-
-const OptionSpec *findOption(const QString &name)
-{
-    for (const OptionSpec &spec : optionSpecs) {
-        if (spec.name == name)
-            return &spec;
-    }
-    return nullptr;
-}
 
 // Takes the option at arguments[index], and its value; returns a failure
 // or an empty string, and moves index past what it took.
 QString takeOption(const QStringList &arguments, int &index, CliArguments &parsed)
 {
-    const QString argument = arguments[index] == ShortHelp ? Option::Help : arguments[index];
+    const QString &argument = arguments[index];
     const int equals = argument.indexOf(Equals);
-    const QString name = equals < 0 ? argument : argument.left(equals);
-    const OptionSpec *const spec = findOption(name);
-    if (spec == nullptr)
-        return QStringLiteral("option inconnue « %1 » (voir nodeconfig-cli --help)").arg(name);
-    if (!spec->takesValue) {
+    const QString given = equals < 0 ? argument : argument.left(equals);
+    const OptionEntry *const option = cliReference().findOption(given);
+    if (option == nullptr)
+        return QStringLiteral("option inconnue « %1 » (voir nodeconfig-cli --help)").arg(given);
+    const QString &name = option->name;
+    if (!option->takesValue()) {
         if (equals >= 0)
             return QStringLiteral("l'option %1 ne prend pas de valeur").arg(name);
         parsed.options.insert(name, QString());

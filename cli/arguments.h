@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/programreference.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -21,21 +23,6 @@ struct ParsedArguments {
     QString failure; // in French; empty when the line parsed
 };
 
-// The options every command may be given, and whether each takes a value.
-namespace Option {
-extern const QString Device;
-extern const QString Wait;
-extern const QString Json;
-extern const QString Size;
-extern const QString From;
-extern const QString Count;
-extern const QString Log;
-extern const QString Poll;
-extern const QString Check;
-extern const QString Seconds;
-extern const QString ReuseNumber;
-extern const QString Help;
-} // namespace Option
-
-// Parses the arguments after the program name.
+// Parses the arguments after the program name, taking the options
+// nodeconfig-cli's reference lists.
 ParsedArguments parseArguments(const QStringList &arguments);

@@ -1,6 +1,7 @@
 #include "cli/cliapp.h"
 
 #include "app/messages.h"
+#include "app/version.h"
 #include "cli/exitstatus.h"
 #include "cli/fieldassignment.h"
 #include "cli/helptext.h"
@@ -96,6 +97,14 @@ CliApp::CliApp(Clock &clock, LineOutput &output)
     setHidPacing(CommandLinePacing);
 }
 
+QStringList CliApp::commandNames()
+{
+    QStringList names;
+    for (const CommandSpec &spec : commands())
+        names << QString::fromLatin1(spec.name);
+    return names;
+}
+
 const std::vector<CliApp::CommandSpec> &CliApp::commands()
 {
     const QStringList oneNode = {Option::Device, Option::Wait};
@@ -140,11 +149,15 @@ int CliApp::run(const QStringList &commandLine)
     if (!parsed.failure.isEmpty())
         return fail(Exit::BadInput, parsed.failure);
     if (arguments.has(Option::Help)) {
-        output.print(helpText());
+        output.print(helpText(cliReference()));
+        return Exit::Done;
+    }
+    if (arguments.has(Option::Version)) {
+        output.print(versionText());
         return Exit::Done;
     }
     if (arguments.command.isEmpty()) {
-        output.note(helpText());
+        output.note(helpText(cliReference()));
         return Exit::BadInput;
     }
     for (const CommandSpec &spec : commands()) {

@@ -25,6 +25,9 @@ public:
     // Runs the command of the arguments (program name excluded).
     int run(const QStringList &arguments);
 
+    // The commands it runs, by name.
+    static QStringList commandNames();
+
     // Where the network commands listen: any address, port 6454 shared, by
     // default. Tests give 127.0.0.1 and port 0.
     void setNetworkBind(const QHostAddress &address, quint16 port);

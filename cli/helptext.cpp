@@ -1,99 +1,133 @@
 #include "cli/helptext.h"
 
+#include <QStringList>
+
 namespace {
 
-const char *const Help = R"(Usage : nodeconfig-cli COMMANDE [OPTIONS]
+const QChar NewLine = QLatin1Char('\n');
+const QChar Space = QLatin1Char(' ');
+// Where a term starts, where its continued lines start, and where the
+// descriptions start.
+constexpr int TermIndent = 2;
+constexpr int TermContinuationIndent = 9;
+constexpr int DescriptionColumn = 27;
+// The gap a term keeps before its description on the same line.
+constexpr int TermGap = 2;
+constexpr int ExitDescriptionColumn = 5;
 
-Configure un node LED branché en USB, sans fenêtre : sauvegarde, restauration,
-clonage et mise en place d'une série d'unités, chaque écriture étant relue et
-vérifiée.
+QString indent(int columns)
+{
+    return QString(columns, Space);
+}
 
-Commandes :
-  list                     les nodes branchés : chemin, numéro de série, adresse IP
-  show [--json]            la configuration du node, un champ par ligne (ou en JSON)
-  save FICHIER             enregistre la configuration dans un fichier JSON
-  load FICHIER             écrit la configuration d'un fichier, puis la vérifie
-  set CHAMP=VALEUR...      change ces champs seulement, puis vérifie
-                           champs : ip, mask, broadcast, offset, output, spi1freq,
-                           spi2freq, spi1patch, spi2patch (huit numéros séparés par
-                           des virgules), ou un champ de la fenêtre : ipa1..ipa4,
-                           ipm1..ipm4, ipb1..ipb4, spi1p1..spi1p8, spi2p1..spi2p8
-                           exemple : set ip=2.0.0.20 spi1freq=0,8 output=LPD6803
-  factory-reset            écrit les paramètres d'usine, puis vérifie
-  curtain N [--size T]     fait du node le rideau N (adresse 2.0.0.N+14), vérifié
-  costume N                fait du node le costume N (adresse 2.0.0.N+14), vérifié
-  series curtain|costume [--from N] [--size T] [--count K] [--log FICHIER.csv]
-         [--reuse-number]  met en place une série : attend un node (sans limite de
-                           temps), écrit l'unité N, vérifie, attend qu'il soit
-                           débranché, passe à N+1.
-                           Un node qui tient déjà une configuration écrite par la
-                           série n'est pas réécrit (son numéro de série ne suffit
-                           pas), ni un node qui tient déjà le préréglage d'une
-                           autre unité ; un échec garde le numéro. Ctrl+C termine
-                           avec un bilan.
-                           Le journal est la mémoire de la série : sans --from, elle
-                           continue après le plus grand numéro qu'il tient comme
-                           vérifié ; un numéro qu'il tient déjà n'est pas redonné.
-  network [--poll ADRESSE] [--wait S] [--json]
-                           les nodes Art-Net qui répondent sur le réseau : adresse,
-                           nom, MAC, univers (numéro et net.sous-réseau.univers),
-                           firmware, et les conflits d'adresse
-  network --check JOURNAL.csv [--poll ADRESSE] [--wait S]
-                           vérifie une série sur le réseau : chaque unité vérifiée
-                           du journal à son adresse, seule, avec les univers de son
-                           préréglage (comptés de 0 ou de 1) ; les unités absentes
-                           et les nodes hors du journal sont listés
-  test ADRESSE [--seconds S]
-                           envoie la mire au node : une couleur par univers qui
-                           avance pixel par pixel, sur les univers qu'il déclare,
-                           40 images par seconde, puis du noir
+// The words of a line of text; French punctuation set off by a space
+// (" :", " ;") stays with the word before it, as a line never starts with it.
+QStringList wordsOf(const QString &paragraph)
+{
+    static const QString TrailingMarks = QStringLiteral(":;!?»");
+    QStringList words;
+    for (const QString &word : paragraph.split(Space)) {
+        if (word.isEmpty())
+            continue;
+        if (!words.isEmpty() && word.size() == 1 && TrailingMarks.contains(word))
+            words.last() += Space + word;
+        else
+            words << word;
+    }
+    return words;
+}
 
-Options :
-  --device CHEMIN|SÉRIE    le node à utiliser, obligatoire avec plusieurs nodes ;
-                           un numéro de série que portent plusieurs nodes est refusé
-  --wait SECONDES          attente d'un node (10 par défaut) ; une lecture sans
-                           réponse est refaite, 3 fois au plus, dans ce délai ;
-                           network et test : écoute du réseau (3 par défaut)
-  --json                   show : la configuration au format de save ;
-                           network : les nodes et les conflits en JSON
-  --size 2X1|3X2|4X2       taille du rideau (2X1 par défaut)
-  --from N                 series : numéro de la première unité (par défaut, le
-                           suivant du journal)
-  --count K                series : s'arrête après K unités vérifiées
-  --log FICHIER.csv        series : ajoute une ligne par node (numéro, adresse,
-                           capacité, série, heure, résultat), séparée par des
-                           points-virgules, en UTF-8 avec BOM (Excel, LibreOffice),
-                           et l'unité (rideau et sa taille, ou costume) ; un
-                           journal existant est lu d'abord et complété, jamais
-                           réécrit
-  --reuse-number           series : redonne quand même un numéro que le journal
-                           tient déjà comme vérifié (un node remplacé)
-  --poll ADRESSE[:PORT]    network : n'interroge que cette adresse, ou ces adresses
-                           séparées par des virgules (sinon la diffusion de chaque
-                           interface réseau active)
-  --check JOURNAL.csv      network : le journal d'une série à vérifier
-  --seconds S              test : durée de la mire, de 1 à 60 secondes (60 par
-                           défaut)
-  -h, --help               cette aide
+// The text's words in lines of at most `firstWidth` characters for the
+// first line, `width` for the others; each "\n" starts a new line.
+QStringList wrapped(const QString &text, int firstWidth, int width)
+{
+    QStringList lines;
+    for (const QString &paragraph : text.split(NewLine)) {
+        QString line;
+        for (const QString &word : wordsOf(paragraph)) {
+            const int limit = lines.isEmpty() ? firstWidth : width;
+            if (!line.isEmpty() && line.size() + 1 + word.size() > limit) {
+                lines << line;
+                line.clear();
+            }
+            line += line.isEmpty() ? word : Space + word;
+        }
+        lines << line;
+    }
+    return lines;
+}
 
-Les valeurs sont vérifiées comme dans la fenêtre de nodeconfig (mêmes règles,
-mêmes messages) : octets de 0 à 255, dernier octet de l'adresse IP au moins 15,
-horloges de 0,05 à 12,75 MHz par pas de 0,05 (virgule ou point décimal).
+// Lines indented by `columns`, each of them.
+QString indented(const QStringList &lines, int columns)
+{
+    return indent(columns) + lines.join(NewLine + indent(columns));
+}
 
-Codes de sortie :
-  0  fait, et le node tient ce qui a été écrit (relu et comparé)
-  1  erreur du node (accès refusé, écriture refusée, pas de réponse),
-     vérification échouée, ou USB indisponible (hidapi ne démarre pas) ;
-     network : un conflit d'adresse vu, ou avec --check une unité absente,
-     en double ou sur d'autres univers ; port 6454 fermé
-  2  mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit
-  3  aucun node branché pendant l'attente (--wait) ; test : le node n'a pas
-     répondu
-)";
+// A term and its description in the column beside it, or below it when the
+// term's last line is too wide for the column.
+QString termLines(const QString &term, const QString &description)
+{
+    QStringList lines = wrapped(term, HelpColumns - TermIndent, HelpColumns - TermContinuationIndent);
+    lines.first().prepend(indent(TermIndent));
+    for (int line = 1; line < lines.size(); ++line)
+        lines[line].prepend(indent(TermContinuationIndent));
+    QStringList descriptionLines = wrapped(description, HelpColumns - DescriptionColumn,
+                                           HelpColumns - DescriptionColumn);
+    if (lines.last().size() + TermGap <= DescriptionColumn)
+        lines.last() = lines.last().leftJustified(DescriptionColumn) + descriptionLines.takeFirst();
+    if (!descriptionLines.isEmpty())
+        lines << indented(descriptionLines, DescriptionColumn);
+    return lines.join(NewLine) + NewLine;
+}
+
+QString commandSection(const ProgramReference &reference)
+{
+    QString text = QStringLiteral("Commandes :\n");
+    for (const CommandEntry &command : reference.commands)
+        text += termLines(command.synopsis, command.description);
+    return text;
+}
+
+QString optionSection(const ProgramReference &reference)
+{
+    QString text = QStringLiteral("Options :\n");
+    for (const OptionEntry &option : reference.options)
+        text += termLines(option.term(), option.description);
+    return text;
+}
+
+QString exitSection(const ProgramReference &reference)
+{
+    QString text = QStringLiteral("Codes de sortie :\n");
+    const int width = HelpColumns - ExitDescriptionColumn;
+    for (const ExitEntry &exit : reference.exitStatuses) {
+        const QString status = indent(TermIndent) + QString::number(exit.status);
+        const QStringList lines = wrapped(exit.description, width, width);
+        text += status.leftJustified(ExitDescriptionColumn) +
+                lines.join(NewLine + indent(ExitDescriptionColumn)) + NewLine;
+    }
+    return text;
+}
+
+QString paragraph(const QString &text)
+{
+    return wrapped(text, HelpColumns, HelpColumns).join(NewLine) + NewLine;
+}
 
 } // namespace
 
-QString helpText()
+QString helpText(const ProgramReference &reference)
 {
-    return QString::fromUtf8(Help);
+    QStringList sections;
+    sections << QStringLiteral("Usage : %1 %2\n").arg(reference.name, reference.usage)
+             << paragraph(reference.description);
+    if (!reference.commands.empty())
+        sections << commandSection(reference);
+    if (!reference.options.empty())
+        sections << optionSection(reference);
+    if (!reference.note.isEmpty())
+        sections << paragraph(reference.note);
+    if (!reference.exitStatuses.empty())
+        sections << exitSection(reference);
+    return sections.join(NewLine);
 }

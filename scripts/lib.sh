@@ -113,9 +113,11 @@ ci_build() {
 }
 
 # What the tests need besides the build: the French locale, the desktop-entry
-# and package checks, and the fonts the window is measured with.
+# and package checks, the documents' link check, and the fonts the window is
+# measured with.
 TEST_PACKAGES=(
     "locales:/usr/sbin/locale-gen"
+    "python3:/usr/bin/python3"
     "desktop-file-utils:/usr/bin/desktop-file-validate"
     "fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
     "fonts-noto-core:/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf"

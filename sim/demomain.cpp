@@ -6,6 +6,7 @@
 
 #include "app/sharedstate.h"
 #include "app/startup.h"
+#include "cli/informationoption.h"
 #include "sim/artnetresponder.h"
 #include "sim/fakehid.h"
 #include "ui/mainwindow.h"
@@ -78,5 +79,7 @@ void started()
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = answerInformationOption(argc, argv, demoReference()))
+        return *answered;
     return runMainWindow(argc, argv, started);
 }

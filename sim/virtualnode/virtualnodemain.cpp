@@ -6,6 +6,7 @@
 // configuration's mask), from that address, and reports the ArtDmx it
 // receives.
 
+#include "app/version.h"
 #include "sim/artnetresponder.h"
 #include "sim/simulatednode.h"
 #include "sim/virtualnode/uhidnode.h"
@@ -99,7 +100,8 @@ void printUsage(std::FILE *out)
                "  --no-network       no Art-Net side\n"
                "  --network-only     no USB device: the Art-Net side alone\n"
                "SIGUSR1 unplugs the USB device and leaves the Art-Net side running.\n"
-               "  --help             show this help\n",
+               "  --help             show this help\n"
+               "  --version          nodeconfig's version and Qt's\n",
                out);
 }
 
@@ -150,6 +152,10 @@ int parseOptions(int argc, char *argv[], Options &options)
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {
             printUsage(stdout);
+            return EXIT_SUCCESS;
+        }
+        if (name == "--version") {
+            std::printf("%s\n", qPrintable(versionText()));
             return EXIT_SUCCESS;
         }
         if (name == "--mute" || name == "--no-network" || name == "--network-only") {
