@@ -242,7 +242,7 @@ void NetworkWindow::fitColumns()
 }
 
 // The selected node stays selected when its row had to be made anew (the
-// whole list taken anew after a flood).
+// whole list taken anew after a flood); a node that left is forgotten.
 void NetworkWindow::keepSelection()
 {
     if (selectedKey.isEmpty() || ui->nodes->selectionModel()->hasSelection())
@@ -253,6 +253,7 @@ void NetworkWindow::keepSelection()
             return;
         }
     }
+    selectedKey.clear();
 }
 
 void NetworkWindow::showFormNode()
