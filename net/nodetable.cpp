@@ -83,16 +83,20 @@ bool NodeTable::update(std::size_t at, const ArtNet::PollReply &reply, qint64 no
 }
 
 // A node without a MAC whose reply goes back to what it said before its
-// last change, soon after it: two nodes answer at its key in turn.
+// last change, twice within the time a node takes to be gone: two nodes
+// answer at its key in turn (one node changed and changed back, after a
+// mistaken Envoyer, goes back once).
 void NodeTable::noteChange(std::size_t at, std::size_t identity, qint64 nowMs)
 {
     History &history = histories[at];
     SeenNode &node = entries[at];
-    const bool backAgain = !node.reply.hasMac() && history.replacedMs >= 0
-                           && nowMs - history.replacedMs <= goneAfterMs
-                           && identity == history.replacedIdentity;
-    if (backAgain)
+    const auto recent = [&](qint64 ms) { return ms >= 0 && nowMs - ms <= goneAfterMs; };
+    const bool back = !node.reply.hasMac() && recent(history.replacedMs)
+                      && identity == history.replacedIdentity;
+    if (back && recent(history.backMs))
         node.severalWithoutMacMs = nowMs;
+    if (back)
+        history.backMs = nowMs;
     history.replacedIdentity = history.identity;
     history.replacedMs = nowMs;
     history.identity = identity;

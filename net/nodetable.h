@@ -18,7 +18,7 @@
 class NodeTable
 {
 public:
-    static constexpr std::size_t DefaultCapacity = 8192;
+    static constexpr std::size_t DefaultCapacity = 4096;
 
     explicit NodeTable(qint64 goneAfterMs, std::size_t capacity = DefaultCapacity);
 
@@ -58,6 +58,7 @@ private:
         std::size_t identity = 0;         // replyIdentity() of the last reply
         std::size_t replacedIdentity = 0; // before its last change
         qint64 replacedMs = -1;           // when it changed; -1: never
+        qint64 backMs = -1;               // when it last went back to what it replaced
         quint64 replies = 1;              // heard so many times
     };
 

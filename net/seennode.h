@@ -20,10 +20,10 @@ struct SeenNode {
     qint64 firstSeenMs = 0; // on the discovery's clock
     qint64 lastSeenMs = 0;
     bool gone = false;      // silent for three polls
-    // A node without a MAC whose replies went back to what they said before
-    // the last change: several nodes without a MAC answer at this address
-    // and bind index. Cleared once that has not happened for as long as a
-    // node takes to be gone.
+    // A node without a MAC whose replies keep going back to what they said
+    // before their last change: several nodes without a MAC answer at this
+    // address and bind index in turn. Cleared once that has not happened
+    // for as long as a node takes to be gone.
     qint64 severalWithoutMacMs = -1;
 
     // The reply's IP field names another address than the one it came from.

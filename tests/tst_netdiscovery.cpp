@@ -137,11 +137,15 @@ private slots:
             << QStringList();
         QTest::newRow("no MAC, two nodes that differ, answering in turn")
             << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
-                                  {a, "-", 0, "curtain"}}
+                                  {a, "-", 0, "curtain"}, {a, "-", 0, "costume"}}
             << QStringList{a};
         QTest::newRow("no MAC, a node renamed")
             << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
                                   {a, "-", 0, "costume"}}
+            << QStringList();
+        QTest::newRow("no MAC, a node renamed and at once renamed back")
+            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
+                                  {a, "-", 0, "curtain"}, {a, "-", 0, "curtain"}}
             << QStringList();
         QTest::newRow("a MAC and no MAC on one bind index")
             << std::vector<Heard>{{a, "001a2b000001", 1, "n"}, {a, "-", 1, "n"}}
