@@ -19,6 +19,7 @@
 #include "app/sharedstate.h"
 #include "cliseriesunit.h"
 #include "net/artnetpackets.h"
+#include "processorshare.h"
 #include "ui/mainwindow.h"
 #include "ui/networkwindow.h"
 #include "ui/serieswindow.h"
@@ -40,7 +41,6 @@
 #include <QtTest>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -64,7 +64,6 @@ constexpr int IdleSeconds = 20;
 constexpr int SeriesSeconds = 12;
 constexpr int ReplugAfterMs = 300;
 constexpr int MsPerSecond = 1000;
-constexpr double Percent = 100.0;
 constexpr int FirstListLimitMs = 10000;
 constexpr int ChildStartMs = 10000;
 constexpr int LongestBlockGoalMs = 50;
@@ -200,11 +199,6 @@ private:
     quint16 rigPort = 0;
 };
 
-double cpuSeconds()
-{
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
-
 // The longest block of the GUI thread: the largest gap between the ticks of
 // a TickMs timer, as the clock and as the processor time the process used
 // in a gap. On a busy machine the first also counts the time the system
@@ -242,19 +236,6 @@ QByteArray blockText(const Block &block)
     return QByteArrayLiteral("%1 ms (its own work %2 ms)")
         .replace("%1", QByteArray::number(block.wallMs))
         .replace("%2", QByteArray::number(block.cpuMs, 'f', 1));
-}
-
-// The process's share of one core while the event loop sleeps between
-// events for `ms`.
-double cpuPercentOver(int ms)
-{
-    const double before = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop idle;
-    QTimer::singleShot(ms, &idle, &QEventLoop::quit);
-    idle.exec();
-    return Percent * (cpuSeconds() - before) * MsPerSecond / double(wall.elapsed());
 }
 
 std::unique_ptr<NetworkWindow> windowOn(quint16 rigPort, QWidget *parent = nullptr)
