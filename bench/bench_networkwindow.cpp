@@ -278,16 +278,19 @@ struct CliRunFigures {
     int status = -1;
 };
 
-// nodeconfig-cli network against the rig; stopped with SIGTERM after
-// `stopAfterMs` when positive.
-CliRunFigures runCli(quint16 rigPort, int waitSeconds, int stopAfterMs)
+// nodeconfig-cli network against the rig, with `more` arguments; stopped
+// with SIGTERM after `stopAfterMs` when positive.
+CliRunFigures runCli(quint16 rigPort, int waitSeconds, int stopAfterMs,
+                     const QStringList &more = QStringList())
 {
     QProcess cli;
     QElapsedTimer elapsed;
     elapsed.start();
     cli.start(QStringLiteral(NODECONFIG_CLI_PATH),
-              {"network", "--poll", QStringLiteral("%1:%2").arg(PollerAddress.toString()).arg(rigPort),
-               "--wait", QString::number(waitSeconds)});
+              QStringList{"network", "--poll",
+                          QStringLiteral("%1:%2").arg(PollerAddress.toString()).arg(rigPort),
+                          "--wait", QString::number(waitSeconds)}
+                  + more);
     cli.waitForStarted();
     CliRunFigures figures;
     qint64 stoppedAt = -1;
@@ -420,6 +423,8 @@ private slots:
         QVERIFY(endless.port() != 0);
         const CliRunFigures flooding = runCli(endless.port(), CliWaitSeconds, 0);
         const CliRunFigures stopped = runCli(endless.port(), StopWaitSeconds, StopAfterMs);
+        const CliRunFigures stoppedJson =
+            runCli(endless.port(), StopWaitSeconds, StopAfterMs, {"--json"});
         qInfo("nodeconfig-cli network --wait %d, %d nodes: %lld ms, peak %lld Kio, %d lines, "
               "exit %d",
               CliWaitSeconds, BlockGoalNodes, static_cast<long long>(calm.ms),
@@ -436,6 +441,9 @@ private slots:
               "<= %d ms), exit %d",
               StopWaitSeconds, StopAfterMs, static_cast<long long>(stopped.ms), StopGoalMs,
               stopped.status);
+        qInfo("the same with --json (%d lines of JSON, the whole list): ended %lld ms later, "
+              "exit %d",
+              stoppedJson.lines, static_cast<long long>(stoppedJson.ms), stoppedJson.status);
     }
 };
 
