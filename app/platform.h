@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 // The one place where Windows differs from the other systems for the tool's
-// console output, its ending by the user or the system, and its files.
+// console output, its ending by the user or the system, its files, and a
+// UDP port shared with another program.
 
 // A window program started from a console writes its diagnostics there;
 // started from the desktop it has no console and opens none. Output that is
@@ -44,3 +47,8 @@ bool syncToDisk(int descriptor);
 // (SO_MEMINFO, the count SO_RXQ_OVFL reports). -1 where the system keeps no
 // such count for one socket (Windows, other systems).
 long long datagramsDroppedBySystem(std::intptr_t socketDescriptor);
+// In French, what this system does with the datagrams sent to this computer
+// on a UDP port that two programs hold, both sharing it (SO_REUSEADDR), once
+// nodeconfig has opened it after the other: the end of a sentence, for the
+// warnings given before and while listening beside another program.
+QString sharedUdpPortDelivery();

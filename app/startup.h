@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 // Sets the first status message and starts the 100 ms node search.
 void startSearch();
 
@@ -15,3 +17,9 @@ using StartedHook = void (*)();
 // the window is fitted to its screen), before the window is.
 int runMainWindow(int &argc, char **argv, StartedHook started = nullptr,
                   StartedHook applicationMade = nullptr);
+
+// Ctrl+C in the console the program was started from, SIGTERM, a closed
+// terminal (SIGHUP) and, on Windows, a closed console close every window as
+// the user would: the test pattern ends black, a series finishes its unit,
+// and the event loop ends. Looked at every 100 ms while `mainWindow` lives.
+void closeWindowsOnStopRequest(QWidget &mainWindow);

@@ -2,6 +2,7 @@
 
 #include "app/platform.h"
 #include "net/networkinterfaces.h"
+#include "net/sharedport.h"
 
 #include <QCoreApplication>
 
@@ -24,16 +25,6 @@ QString kio(int bytes)
 QString counted(long long count, const QString &one, const QString &several)
 {
     return QStringLiteral("%1 %2").arg(count).arg(count > 1 ? several : one);
-}
-
-// Whether another program holds the port already: an exclusive bind fails.
-bool portHeldElsewhere(const QHostAddress &address, quint16 port)
-{
-    if (port == 0)
-        return false;
-    QUdpSocket probe;
-    const bool free = probe.bind(address, port, QUdpSocket::DontShareAddress);
-    return !free && probe.error() == QAbstractSocket::AddressInUseError;
 }
 
 } // namespace
@@ -77,7 +68,7 @@ bool NodeDiscovery::start()
 
 bool NodeDiscovery::bindSocket()
 {
-    const bool shared = portHeldElsewhere(bindAddress, bindPort);
+    const bool shared = udpPortHeldElsewhere(bindAddress, bindPort);
     socket = new QUdpSocket(this);
     if (!socket->bind(bindAddress, bindPort, SharedBind)) {
         setError(socket->error() == QAbstractSocket::AddressInUseError
@@ -93,10 +84,7 @@ bool NodeDiscovery::bindSocket()
         socket = nullptr;
         return false;
     }
-    portWarning = shared ? tr("Le port UDP %1 est partagé avec un autre programme : les "
-                              "réponses des nodes peuvent lui parvenir à lui seul.")
-                               .arg(bindPort)
-                         : QString();
+    portWarning = shared ? sharedPortNote(bindPort) : QString();
     requestReceiveBuffer();
     connect(socket, &QUdpSocket::readyRead, this, &NodeDiscovery::readPendingDatagrams);
     return true;

@@ -8,6 +8,7 @@
 #include "config/configfile.h"
 #include "protocol/encoding.h"
 #include "ui/filechooser.h"
+#include "ui/usersettings.h"
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -24,20 +25,10 @@
 
 namespace {
 
-const QString SettingsOrganization = QStringLiteral("nodeconfig");
-const QString SettingsApplication = QStringLiteral("nodeconfig");
 const QString LastFolderKey = QStringLiteral("files/lastFolder");
 const QString FileSuffix = QStringLiteral("json");
 const QString FileFilter = QStringLiteral("Configurations du node (*.json);;Tous les fichiers (*)");
 const QString UnnamedFile = QStringLiteral("node");
-
-// The user's settings, in the default format: the system's own (the
-// registry on Windows) unless the process chose another, as the tests do.
-QSettings userSettings()
-{
-    return QSettings(QSettings::defaultFormat(), QSettings::UserScope, SettingsOrganization,
-                     SettingsApplication);
-}
 
 // The last folder a configuration was opened from or saved to, at first
 // the user's documents.

@@ -21,7 +21,9 @@ class NetworkWindowUi;
 // The Art-Net nodes on the lighting network, beside the main window: one
 // row per node, live, conflicts in red; whether the node in the main form
 // answers; the test pattern on a selected node; a series log checked
-// against what answers. It polls only while it is open.
+// against what answers. It polls only while it is open, and where another
+// program (a lighting console) holds the port already, only once the
+// technician has agreed, until the window closes.
 //
 // However large the rig, the list costs the GUI thread little: changes of
 // the list are gathered for a moment and shown as one, only the cells that
@@ -58,7 +60,8 @@ public slots:
 
 protected:
     // Polling starts when the window is shown and stops when it is closed;
-    // closing it also ends the test pattern with its black frame.
+    // closing it also ends the test pattern with its black frame, as the
+    // application quitting and the session ending do.
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -74,6 +77,8 @@ private:
 
     void startPolling();
     void stopPolling();
+    void showPortWarning(bool shown);
+    void listenBesideOtherProgram();
     void applyPollAddress();
     std::vector<NodeDiscovery::Target> userTargets() const;
     void setUpTable();
@@ -108,4 +113,5 @@ private:
     QString lastNote; // from the test or the address typed
     QStringList receptionNotes; // the discovery's warnings, as shown
     QString appliedPollAddress; // the "Interroger" text polled now
+    bool portAgreed = false;    // listening beside another program, until closed
 };
