@@ -9,7 +9,11 @@
 #include <windows.h>
 #else
 #include <csignal>
+#include <sys/socket.h>
 #include <unistd.h>
+#endif
+#if defined(Q_OS_LINUX)
+#include <linux/sock_diag.h>
 #endif
 
 #if defined(Q_OS_WIN)
@@ -137,6 +141,11 @@ void endHandled()
         SetEvent(endDone);
 }
 
+long long datagramsDroppedBySystem(std::intptr_t)
+{
+    return -1;
+}
+
 bool syncToDisk(int descriptor)
 {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
@@ -201,6 +210,27 @@ bool syncToDisk(int descriptor)
 {
     return ::fsync(descriptor) == 0;
 }
+
+#if defined(Q_OS_LINUX) && defined(SO_MEMINFO)
+
+long long datagramsDroppedBySystem(std::intptr_t socketDescriptor)
+{
+    std::uint32_t memory[SK_MEMINFO_VARS] = {};
+    socklen_t size = sizeof memory;
+    if (::getsockopt(static_cast<int>(socketDescriptor), SOL_SOCKET, SO_MEMINFO, memory, &size) != 0
+        || size < static_cast<socklen_t>((SK_MEMINFO_DROPS + 1) * sizeof memory[0]))
+        return -1;
+    return memory[SK_MEMINFO_DROPS];
+}
+
+#else
+
+long long datagramsDroppedBySystem(std::intptr_t)
+{
+    return -1;
+}
+
+#endif
 
 // Linux gives a unicast datagram on a shared port to the socket bound last
 // alone; broadcasts reach them all.

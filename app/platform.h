@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // The one place where Windows differs from the other systems for the tool's
@@ -41,6 +42,11 @@ void endHandled();
 // fsync on POSIX, FlushFileBuffers on Windows. False when that failed.
 bool syncToDisk(int descriptor);
 
+// How many datagrams the system has dropped for a socket since it was made,
+// its receive buffer being full: the socket's own counter on Linux
+// (SO_MEMINFO, the count SO_RXQ_OVFL reports). -1 where the system keeps no
+// such count for one socket (Windows, other systems).
+long long datagramsDroppedBySystem(std::intptr_t socketDescriptor);
 // In French, what this system does with the datagrams sent to this computer
 // on a UDP port that two programs hold, both sharing it (SO_REUSEADDR), once
 // nodeconfig has opened it after the other: the end of a sentence, for the

@@ -7,6 +7,7 @@
 #include "net/artnetpackets.h"
 #include "net/nodediscovery.h"
 #include "net/testpatternsender.h"
+#include "processorshare.h"
 #include "protocol/presets.h"
 #include "sim/artnetresponder.h"
 
@@ -15,7 +16,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -30,26 +30,6 @@ constexpr double IdleGoalPercent = 1.0;
 constexpr int PatternSeconds = 5;
 constexpr int PatternUniverses = 16;
 constexpr double PatternGoalPercent = 2.0;
-
-double cpuSeconds()
-{
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
-
-// Runs the event loop for `ms` and gives the share of one core the process
-// took meanwhile, in percent.
-double cpuPercentOver(int ms)
-{
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    // An event loop that sleeps between events (QTest::qWait wakes every
-    // few milliseconds, which would be measured too).
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return 100.0 * (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0);
-}
 
 std::vector<QByteArray> sampleReplies()
 {

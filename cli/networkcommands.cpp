@@ -24,6 +24,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -72,6 +73,8 @@ std::optional<std::vector<int>> universeList(const QString &text, QString &failu
     return universes;
 }
 
+// The exact texts of the reply, escaped by the JSON writer: a script sees
+// the bytes the node sent.
 QJsonObject nodeJson(const SeenNode &node)
 {
     QJsonArray universes;
@@ -90,6 +93,33 @@ QJsonObject nodeJson(const SeenNode &node)
         {QStringLiteral("universes"), universes},
         {QStringLiteral("gone"), node.gone},
     };
+}
+
+QJsonObject conflictJson(const NodeConflict &conflict, const std::vector<SeenNode> &nodes)
+{
+    return QJsonObject{{QStringLiteral("address"), conflict.address.toString()},
+                       {QStringLiteral("reason"), conflict.reason},
+                       {QStringLiteral("macs"), QJsonArray::fromStringList(conflict.macs(nodes))}};
+}
+
+QJsonObject receptionJson(const NodeDiscovery::Reception &reception)
+{
+    return QJsonObject{
+        {QStringLiteral("receiveBufferAsked"), reception.bufferAsked},
+        {QStringLiteral("receiveBufferGranted"), reception.bufferGranted},
+        {QStringLiteral("droppedBySystem"),
+         reception.droppedBySystem < 0 ? QJsonValue() : QJsonValue(double(reception.droppedBySystem))},
+        {QStringLiteral("refusedReplies"), double(reception.refusedReplies)},
+    };
+}
+
+// The entries a conflict stands for, which its one line replaces.
+std::set<std::size_t> conflictEntries(const std::vector<NodeConflict> &conflicts)
+{
+    std::set<std::size_t> entries;
+    for (const NodeConflict &conflict : conflicts)
+        entries.insert(conflict.entries.begin(), conflict.entries.end());
+    return entries;
 }
 
 } // namespace
@@ -148,7 +178,10 @@ void CliApp::listen(NodeDiscovery &discovery, qint64 durationMs, Done done)
             discovery.pollNow();
             nextPoll += NodeDiscovery::PollIntervalMs;
         }
-        clock.sleepMs(ListenStepMs);
+        // Replies still waiting are read at once, a bounded number a turn,
+        // the time and Ctrl+C looked at between turns.
+        if (!discovery.hasPendingDatagrams())
+            clock.sleepMs(ListenStepMs);
     }
 }
 
@@ -189,6 +222,8 @@ int CliApp::network()
     if (!startDiscovery(discovery, status))
         return status;
     listen(discovery, waitMs, [] { return false; });
+    for (const QString &warning : discovery.receptionWarnings())
+        output.note(QStringLiteral("attention : ") + warning);
     if (arguments.has(Option::Check))
         return checkSeriesLog(discovery, rows);
     return printNodes(discovery, polledInterfaces);
@@ -203,15 +238,20 @@ int CliApp::printNodes(const NodeDiscovery &discovery, bool polledInterfaces)
             nodes.append(nodeJson(node));
         QJsonArray conflictList;
         for (const NodeConflict &conflict : conflicts)
-            conflictList.append(QJsonObject{{QStringLiteral("address"), conflict.address.toString()},
-                                            {QStringLiteral("reason"), conflict.reason}});
+            conflictList.append(conflictJson(conflict, discovery.nodes()));
         output.print(QString::fromUtf8(
             QJsonDocument(QJsonObject{{QStringLiteral("nodes"), nodes},
-                                      {QStringLiteral("conflicts"), conflictList}})
+                                      {QStringLiteral("conflicts"), conflictList},
+                                      {QStringLiteral("reception"),
+                                       receptionJson(discovery.reception())}})
                 .toJson(QJsonDocument::Indented)).trimmed());
     } else {
-        for (const SeenNode &node : discovery.nodes())
-            output.print(nodeLine(node));
+        // A conflict is one line, however many nodes answer at its address.
+        const std::set<std::size_t> inConflict = conflictEntries(conflicts);
+        for (std::size_t index = 0; index < discovery.nodes().size(); ++index) {
+            if (inConflict.count(index) == 0)
+                output.print(nodeLine(discovery.nodes()[index]));
+        }
         for (const NodeConflict &conflict : conflicts)
             output.print(QStringLiteral("Conflit : ") + conflict.reason);
     }

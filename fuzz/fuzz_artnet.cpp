@@ -65,8 +65,13 @@ void checkReply(const QByteArray &datagram)
     NodeTable table(1);
     table.record(QHostAddress(QStringLiteral("127.0.0.2")), reply, 0);
     table.record(QHostAddress(QStringLiteral("127.0.0.2")), PollReply{}, 0);
-    for (const SeenNode &node : table.nodes())
-        fuzzCheck(!nodeLine(node).isEmpty(), "a node has a line");
+    for (const SeenNode &node : table.nodes()) {
+        const QString line = nodeLine(node);
+        fuzzCheck(!line.isEmpty(), "a node has a line");
+        fuzzCheck(std::none_of(line.begin(), line.end(),
+                               [](QChar c) { return c.category() == QChar::Other_Control; }),
+                  "a node's line holds no control character", hexOf(datagram));
+    }
     for (const NodeConflict &conflict : findConflicts(table.nodes()))
         fuzzCheck(!conflict.reason.isEmpty(), "a conflict says why");
 }

@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -21,6 +22,13 @@
 // too; with a shared port the other program may stop hearing its nodes (see
 // sharedPortWarning(); the callers ask net/sharedport.h first). Its own
 // polls are never taken for nodes.
+//
+// A whole rig answers a poll within a few milliseconds: the socket asks the
+// system for a receive buffer that holds the replies of ReceiveBufferNodes
+// nodes, and says what it got and what the system dropped (reception()).
+// Each turn of the event loop reads at most DatagramsPerTurn datagrams, so
+// that a flood of replies leaves the timers, the signals and the window
+// their turn; the rest wait in the buffer for the next turn.
 class NodeDiscovery : public QObject
 {
     Q_OBJECT
@@ -32,6 +40,24 @@ public:
     struct Target {
         QHostAddress address;
         quint16 port = 6454;
+    };
+
+    // The receive buffer: a rig of this many nodes, two replies each (up to
+    // eight universes), each reply taking what a network card's driver
+    // counts for a small datagram (far more than its 239 bytes).
+    static constexpr int ReceiveBufferNodes = 1000;
+    static constexpr int ReceiveBufferRepliesPerNode = 2;
+    static constexpr int ReceiveBufferBytesPerReply = 2304;
+    static constexpr int ReceiveBufferBytes =
+        ReceiveBufferNodes * ReceiveBufferRepliesPerNode * ReceiveBufferBytesPerReply;
+    static constexpr int DatagramsPerTurn = 64;
+
+    // How the replies are received, for the diagnostics.
+    struct Reception {
+        int bufferAsked = 0;
+        int bufferGranted = 0;          // as the system reports it; 0: it did not say
+        long long droppedBySystem = -1; // since listening began; -1: the system does not count
+        quint64 refusedReplies = 0;     // the list was full (NodeTable)
     };
 
     // `clock` gives the times of the list; it must outlive the discovery.
@@ -68,6 +94,18 @@ public:
     // system chose for port 0); 0 while stopped.
     quint16 boundPort() const;
 
+    // Datagrams wait to be read (a turn left some for the next one).
+    bool hasPendingDatagrams() const;
+    // The receive buffer asked and granted, the datagrams the system dropped
+    // and the replies a full list refused, since start().
+    Reception reception() const;
+    // In French, one line: the receive buffer and the drops.
+    QString receptionSummary() const;
+    // In French, what may have kept replies from being heard: a receive
+    // buffer smaller than asked, datagrams the system dropped, replies a
+    // full list refused. Empty when none.
+    QStringList receptionWarnings() const;
+
     // When polling the interfaces and none is on the network of
     // `nodeAddress` (2.0.0.0/8 for the presets): in French, which address to
     // give this computer. Empty otherwise.
@@ -96,6 +134,8 @@ private:
     // Records a reply; true when the list changed.
     bool handleDatagram(const QByteArray &datagram, const QHostAddress &from);
     bool bindSocket();
+    void requestReceiveBuffer();
+    long long droppedSoFar() const;
     void setError(const QString &text);
 
     Clock &clock;
@@ -108,4 +148,6 @@ private:
     QString bindError;
     QString portWarning;
     bool pollsByTimer = true;
+    int bufferGranted = 0;
+    long long droppedWhenStopped = -1;
 };

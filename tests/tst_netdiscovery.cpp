@@ -7,6 +7,7 @@
 #include "net/networkinterfaces.h"
 #include "net/nodediscovery.h"
 #include "net/nodetable.h"
+#include "net/nodetext.h"
 #include "net/seriescheck.h"
 #include "net/testpattern.h"
 #include "net/testpatternsender.h"
@@ -134,8 +135,20 @@ private slots:
         QTest::newRow("a zero MAC beside a MAC, other bind index")
             << std::vector<Heard>{{a, "001a2b000001", 1, "n"}, {a, "-", 2, "n"}}
             << QStringList();
-        QTest::newRow("no MAC, two nodes that differ")
-            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"}}
+        QTest::newRow("no MAC, two nodes that differ, answering in turn")
+            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
+                                  {a, "-", 0, "curtain"}, {a, "-", 0, "costume"}}
+            << QStringList{a};
+        QTest::newRow("no MAC, a node renamed")
+            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
+                                  {a, "-", 0, "costume"}}
+            << QStringList();
+        QTest::newRow("no MAC, a node renamed and at once renamed back")
+            << std::vector<Heard>{{a, "-", 0, "curtain"}, {a, "-", 0, "costume"},
+                                  {a, "-", 0, "curtain"}, {a, "-", 0, "curtain"}}
+            << QStringList();
+        QTest::newRow("a MAC and no MAC on one bind index")
+            << std::vector<Heard>{{a, "001a2b000001", 1, "n"}, {a, "-", 1, "n"}}
             << QStringList{a};
         QTest::newRow("one node heard again")
             << std::vector<Heard>{{a, "-", 0, "n"}, {a, "-", 0, "n"}, {a, "-", 0, "n"}}
@@ -159,7 +172,7 @@ private slots:
     void silentNodeGoesAndComesBack()
     {
         const QString a = QStringLiteral("2.0.0.15");
-        NodeTable table = tableOf({{a, "001a2b000001", 0, "n"}});
+        NodeTable table = tableOf({{a, "001a2b000001", 0, "n"}, {a, "001a2b000001", 0, "n"}});
         QVERIFY(table.record(QHostAddress(a), replyOf({a, "001a2b000002", 0, "n"}), 1000));
         QCOMPARE(findConflicts(table.nodes()).size(), std::size_t(1));
 
@@ -427,6 +440,7 @@ private slots:
         FakeClock clock;
         NodeDiscovery discovery(clock);
         discovery.setBindAddress(QHostAddress::LocalHost, 0);
+        discovery.setTargets({{QHostAddress("127.0.0.9"), 9}}); // no poll leaves the machine
         QVERIFY(discovery.start());
         PollReply reply;
         reply.ipField = QHostAddress("2.0.0.15").toIPv4Address();
@@ -450,6 +464,130 @@ private slots:
         QCOMPARE(error.size(), 1);
         QVERIFY2(discovery.errorText().contains(QString::number(holder.localPort())),
                  qPrintable(discovery.errorText()));
+    }
+
+    // Who stays in the list and who leaves it: its bound (4 entries here),
+    // entries silent long enough, replies a node no longer sends. Steps are
+    // "TIME ADDRESS MAC BIND" (a reply heard) or "TIME expire" (a poll).
+    void boundedList_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("listed"); // "ADDRESS MAC BIND", " gone" after
+        QTest::addColumn<int>("refused");
+
+        const QStringList rig = {"0 2.0.0.1 01 1", "0 2.0.0.2 02 1", "0 2.0.0.3 03 1",
+                                 "0 2.0.0.4 04 1"};
+        QTest::newRow("full of nodes that answer: a flood of new MACs is refused")
+            << rig + QStringList{"100 2.0.0.9 a1 1", "100 2.0.0.9 a2 1", "100 2.0.0.9 a3 1"}
+            << QStringList{"2.0.0.1 01 1", "2.0.0.2 02 1", "2.0.0.3 03 1", "2.0.0.4 04 1"} << 3;
+        QTest::newRow("full: entries silent for a poll leave for a new node")
+            << rig + QStringList{"2500 2.0.0.1 01 1", "2500 2.0.0.2 02 1", "4000 2.0.0.5 05 1"}
+            << QStringList{"2.0.0.1 01 1", "2.0.0.2 02 1", "2.0.0.5 05 1"} << 0;
+        QTest::newRow("full: a node that keeps answering outlasts the flood")
+            << QStringList{"0 2.0.0.1 01 1", "100 2.0.0.9 a1 1", "100 2.0.0.9 a2 1",
+                           "100 2.0.0.9 a3 1", "2500 2.0.0.1 01 1", "3000 2.0.0.9 a4 1",
+                           "4000 2.0.0.9 a5 1"}
+            << QStringList{"2.0.0.1 01 1", "2.0.0.9 a5 1"} << 1;
+        QTest::newRow("heard twice, then silent: listed as gone")
+            << QStringList{"0 2.0.0.1 01 1", "2500 2.0.0.1 01 1", "10001 expire"}
+            << QStringList{"2.0.0.1 01 1 gone"} << 0;
+        QTest::newRow("heard once, then silent: a stray reply, forgotten")
+            << QStringList{"0 2.0.0.1 01 1", "2500 2.0.0.1 01 1", "0 2.0.0.9 a1 1", "10001 expire"}
+            << QStringList{"2.0.0.1 01 1 gone"} << 0;
+        QTest::newRow("a reply its node no longer sends leaves, the node stays")
+            << QStringList{"0 2.0.0.1 - 1", "0 2.0.0.1 - 2", "2500 2.0.0.1 - 1", "2500 2.0.0.1 - 2",
+                           "5000 2.0.0.1 - 1", "7500 2.0.0.1 - 1", "10001 expire"}
+            << QStringList{"2.0.0.1 - 1"} << 0;
+        QTest::newRow("not full: nothing leaves but by silence")
+            << QStringList{"0 2.0.0.1 01 1", "0 2.0.0.2 02 1", "9000 2.0.0.3 03 1"}
+            << QStringList{"2.0.0.1 01 1", "2.0.0.2 02 1", "2.0.0.3 03 1"} << 0;
+    }
+
+    void boundedList()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, listed);
+        QFETCH(int, refused);
+        NodeTable table(GoneAfterMs, 4);
+        for (const QString &step : steps) {
+            const QStringList words = step.split(' ');
+            const qint64 at = words[0].toLongLong();
+            if (words[1] == "expire") {
+                table.expire(at);
+                continue;
+            }
+            const QString mac = words[2] == "-" ? words[2] : "0000000000" + words[2];
+            table.record(QHostAddress(words[1]), replyOf({words[1], mac, words[3].toInt(), "n"}), at);
+        }
+        QStringList found;
+        for (const SeenNode &node : table.nodes())
+            found << QStringLiteral("%1 %2 %3%4")
+                         .arg(node.address.toString(),
+                              node.reply.hasMac() ? node.reply.macText().right(2) : "-")
+                         .arg(node.reply.bindIndex)
+                         .arg(node.gone ? " gone" : "");
+        QCOMPARE(found, listed);
+        QCOMPARE(table.refusedReplies(), quint64(refused));
+    }
+
+    // How a text from a packet is shown: never a control character, a
+    // direction mark or a broken sequence.
+    void shownText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("plain") << QByteArray("Rideau 12") << "Rideau 12";
+        QTest::newRow("escape sequences") << QByteArray("\x1b[2J\x1b]0;x\x07ok") << "[2J]0;xok";
+        QTest::newRow("line ends and tabs become spaces") << QByteArray("a\nb\r\tc") << "a b  c";
+        QTest::newRow("delete and C1 controls") << QByteArray("a\x7f\x9b" "1m") << "a1m";
+        QTest::newRow("UTF-8") << QByteArray("Sc\xc3\xa8ne \xf0\x9f\x92\xa1") << "Scène 💡";
+        QTest::newRow("UTF-8 cut by the end of its field") << QByteArray("Sc\xc3") << "Sc";
+        QTest::newRow("not UTF-8: one character a byte") << QByteArray("B\xfchne") << "Bühne";
+        QTest::newRow("an overlong form is not UTF-8") << QByteArray("\xc0\xaf") << "À¯";
+        QTest::newRow("an encoded surrogate is not UTF-8")
+            << QByteArray("\xed\xa0\x80") << QString::fromUtf8("\xc3\xad\xc2\xa0");
+        QTest::newRow("direction marks and separators")
+            << QByteArray("ab\xe2\x80\xae" "cd\xe2\x80\xa8" "e\xe2\x81\xa6" "f") << "abcdef";
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+
+    void shownText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QCOMPARE(::shownText(bytes), shown);
+    }
+
+    // Replies waiting in numbers are read a bounded number a turn of the
+    // event loop: a timer started at the first of them runs before the
+    // last is read.
+    void aFloodLeavesTheEventLoopItsTurns()
+    {
+        FakeClock clock;
+        NodeDiscovery discovery(clock);
+        discovery.setBindAddress(QHostAddress::LocalHost, 0);
+        discovery.setTargets({{QHostAddress("127.0.0.9"), 9}});
+        QVERIFY(discovery.start());
+        constexpr int Replies = 300;
+        QUdpSocket flood;
+        QVERIFY(flood.bind(QHostAddress("127.0.0.8"), 0));
+        for (int number = 0; number < Replies; ++number) {
+            const QString mac = QStringLiteral("0200000001%1").arg(number, 2, 16, QLatin1Char('0'));
+            flood.writeDatagram(encodePollReply(replyOf({"127.0.0.8", mac.right(12), 1, "n"})),
+                                QHostAddress::LocalHost, discovery.boundPort());
+        }
+        std::size_t readWhenTimerRan = 0;
+        bool started = false;
+        connect(&discovery, &NodeDiscovery::nodesChanged, this, [&] {
+            if (!started)
+                QTimer::singleShot(0, this, [&] { readWhenTimerRan = discovery.nodes().size(); });
+            started = true;
+        });
+        QTRY_COMPARE(discovery.nodes().size(), std::size_t(Replies));
+        QVERIFY2(readWhenTimerRan > 0 && readWhenTimerRan <= std::size_t(NodeDiscovery::DatagramsPerTurn),
+                 qPrintable(QString::number(readWhenTimerRan)));
+        QCOMPARE(discovery.reception().droppedBySystem > 0, false);
     }
 
     void testPatternNeedsUniversesAndSendsNothingUntilStarted()

@@ -2,6 +2,7 @@
 // nodes answering on loopback addresses: the list, conflicts, the form's
 // node, and the test pattern with its black end. Only 127.0.0.x is polled.
 
+#include "clitestsupport.h"
 #include "app/startup.h"
 #include "link/stoprequest.h"
 #include "series/serieslog.h"
@@ -10,15 +11,19 @@
 #include "ui/filechooser.h"
 #include "ui/mainwindow.h"
 #include "ui/networkwindow.h"
+#include "ui/nodetablemodel.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
+#include <QNetworkDatagram>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -36,6 +41,38 @@ const QColor ConflictColour(0xD0, 0x31, 0x2D);
 // and as Art-Net writes them.
 const QString SampleUniverses = QStringLiteral("4–19 [0.0.4–0.1.3]");
 
+// A simulated rig for the window on the test's clock: node i answers from
+// 127.2.0.i+1 with what its state says, to each poll that reaches `poller`.
+struct RigNode {
+    QByteArray name = "n";
+    std::vector<int> universes{1, 2};
+    bool answers = true;
+};
+
+constexpr int RigSize = 300;
+constexpr int Watched = 17; // the node the cases change, selected
+
+QString rigAddress(int node)
+{
+    return QStringLiteral("127.2.%1.%2").arg(node / 250).arg(node % 250 + 1);
+}
+
+ArtNet::PollReply rigReply(const RigNode &node, int number)
+{
+    ArtNet::PollReply reply;
+    reply.ipField = QHostAddress(rigAddress(number)).toIPv4Address();
+    reply.shortName = node.name;
+    reply.mac = {0x02, 0, 0, 0, static_cast<std::uint8_t>(number >> 8),
+                 static_cast<std::uint8_t>(number)};
+    reply.bindIndex = 1;
+    reply.numPorts = static_cast<std::uint16_t>(node.universes.size());
+    for (std::size_t port = 0; port < node.universes.size(); ++port) {
+        reply.portTypes[port] = 0x80;
+        reply.swOut[port] = static_cast<std::uint8_t>(node.universes[port]);
+    }
+    return reply;
+}
+
 } // namespace
 
 class TestNetworkWindow : public QObject
@@ -47,6 +84,8 @@ private slots:
     void cleanup();
     void nodesOnLoopback_data();
     void nodesOnLoopback();
+    void manyRowsOnTheTestsClock_data();
+    void manyRowsOnTheTestsClock();
 
 private:
     // One step of a script: "node NAME ADDRESS MAC" (a simulated node),
@@ -65,7 +104,8 @@ private:
     // frame once per universe), "quit" (the application quitting), "end
     // request" (SIGTERM or a closed terminal to the window program).
     void step(const QString &line);
-    QTableWidget *table() const;
+    QAbstractItemModel *table() const;
+    QString cell(int row, int column) const;
     std::vector<int> rowsAt(const QString &address) const;
     NetworkReach reach() const;
 
@@ -121,16 +161,21 @@ NetworkReach TestNetworkWindow::reach() const
     return reach;
 }
 
-QTableWidget *TestNetworkWindow::table() const
+QAbstractItemModel *TestNetworkWindow::table() const
 {
-    return window->networkWindowShown()->findChild<QTableWidget *>("nodes");
+    return window->networkWindowShown()->findChild<QTableView *>("nodes")->model();
+}
+
+QString TestNetworkWindow::cell(int row, int column) const
+{
+    return table()->index(row, column).data().toString();
 }
 
 std::vector<int> TestNetworkWindow::rowsAt(const QString &address) const
 {
     std::vector<int> found;
     for (int row = 0; row < table()->rowCount(); ++row)
-        if (table()->item(row, AddressColumn)->text() == address)
+        if (cell(row, AddressColumn) == address)
             found.push_back(row);
     return found;
 }
@@ -162,21 +207,24 @@ void TestNetworkWindow::step(const QString &line)
         QTRY_COMPARE(table()->rowCount(), last.toInt());
     } else if (words[0] == "row") {
         const int row = words[1].toInt();
-        QCOMPARE(table()->item(row, AddressColumn)->text(), nodes[last]->address().toString());
-        QCOMPARE(table()->item(row, UniversesColumn)->text(), SampleUniverses);
+        QCOMPARE(cell(row, AddressColumn), nodes[last]->address().toString());
+        QCOMPARE(cell(row, UniversesColumn), SampleUniverses);
     } else if (words[0] == "red" || words[0] == "plain") {
         const bool red = words[0] == "red";
-        const std::vector<int> rows = rowsAt(last);
-        QVERIFY(!rows.empty());
-        for (const int row : rows) {
-            QCOMPARE(table()->item(row, AddressColumn)->foreground().color() == ConflictColour, red);
-            QCOMPARE(table()->item(row, RemarkColumn)->text().isEmpty(), !red);
-        }
+        const auto allAlike = [&] {
+            const std::vector<int> rows = rowsAt(last);
+            return !rows.empty() && std::all_of(rows.begin(), rows.end(), [&](int row) {
+                const QVariant colour = table()->index(row, AddressColumn).data(Qt::ForegroundRole);
+                return (colour.value<QBrush>().color() == ConflictColour) == red
+                       && cell(row, RemarkColumn).isEmpty() == !red;
+            });
+        };
+        QTRY_VERIFY(allAlike());
     } else if (line == "seen" || line == "not seen") {
         const auto *const mark = shown->findChild<QLabel *>("formNode");
         QTRY_COMPARE(mark->text().endsWith("vu sur le réseau"), line == "seen");
     } else if (words[0] == "test") {
-        table()->selectRow(last.toInt());
+        shown->findChild<QTableView *>("nodes")->selectRow(last.toInt());
         shown->findChild<QPushButton *>("bTest")->click();
         QVERIFY(shown->patternSender().isRunning());
     } else if (line == "stop") {
@@ -230,7 +278,7 @@ void TestNetworkWindow::step(const QString &line)
         QVERIFY(shown->nodeDiscovery().isRunning());
         QVERIFY(!shown->findChild<QLabel *>("portWarning")->isVisible());
     } else if (words[0] == "refused") {
-        table()->selectRow(last.toInt());
+        shown->findChild<QTableView *>("nodes")->selectRow(last.toInt());
         shown->findChild<QPushButton *>("bTest")->click();
         QVERIFY(!shown->patternSender().isRunning());
         const QString notes = shown->findChild<QLabel *>("notes")->text();
@@ -269,9 +317,9 @@ void TestNetworkWindow::nodesOnLoopback_data()
 
     QTest::newRow("a node listed with its universes, in one row for its four replies")
         << QStringList{"node A 127.0.0.2 1", "silent", "open", "rows 1", "row 0 is A"};
-    QTest::newRow("two MACs at one address are a conflict, a third node is not")
+    QTest::newRow("two MACs at one address are a conflict in one row, a third node is not")
         << QStringList{"node A 127.0.0.3 1", "node B 127.0.0.3 2", "node C 127.0.0.4 3",
-                       "open", "rows 3", "red 127.0.0.3", "plain 127.0.0.4"};
+                       "open", "rows 2", "red 127.0.0.3", "plain 127.0.0.4"};
     QTest::newRow("nodes sharing universes at their own addresses are no conflict")
         << QStringList{"node A 127.0.0.5 1", "node B 127.0.0.6 2", "open", "rows 2",
                        "plain 127.0.0.5", "plain 127.0.0.6"};
@@ -299,7 +347,7 @@ void TestNetworkWindow::nodesOnLoopback_data()
         << QStringList{"node A 127.0.0.15 1", "open", "rows 1", "test 0", "dmx A", "end request",
                        "black A"};
     QTest::newRow("two nodes at one address: no pattern until asked, then one stream each")
-        << QStringList{"node A 127.0.0.16 1", "node B 127.0.0.16 2", "open", "rows 2",
+        << QStringList{"node A 127.0.0.16 1", "node B 127.0.0.16 2", "open", "rows 1",
                        "refused 0", "silent dmx", "conflict box", "test 0", "dmx A", "stop",
                        "black A", "one stream A"};
     QTest::newRow("another program on the port: silent until the technician agrees, "
@@ -318,6 +366,155 @@ void TestNetworkWindow::nodesOnLoopback()
         if (QTest::currentTestFailed())
             QFAIL(qPrintable("at step: " + line));
     }
+}
+
+void TestNetworkWindow::manyRowsOnTheTestsClock_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("cells"); // "node:column" told changed, besides the times
+    QTest::addColumn<bool>("everyTime");    // every row's time told
+
+    const auto at = [](int column) { return QStringLiteral("%1:%2").arg(Watched).arg(column); };
+    QTest::newRow("a second later: the times alone, all at once")
+        << "second" << QStringList() << true;
+    QTest::newRow("the next poll, nothing else changed")
+        << "poll" << QStringList() << true;
+    QTest::newRow("a node's patch changed: its universes")
+        << "patch" << QStringList{at(NodeTableModel::UniversesColumn)} << true;
+    QTest::newRow("a node renamed, its name far longer: its name, the columns as they were")
+        << "rename" << QStringList{at(NodeTableModel::NameColumn)} << true;
+    QTest::newRow("the form's node: its row in bold")
+        << "form" << QStringList{at(NodeTableModel::AddressColumn)} << false;
+    QTest::newRow("a node silent for three polls: its row greyed")
+        << "silent" << QStringList{at(NodeTableModel::AddressColumn)} << true;
+}
+
+// 300 nodes, the watched one selected and the list sorted by universes:
+// each change tells the view only the cells it changed, leaves the
+// columns' widths alone and keeps the watched node selected.
+void TestNetworkWindow::manyRowsOnTheTestsClock()
+{
+    if (runsUnderWine())
+        QSKIP("Wine answers from 127.0.0.1 whatever loopback address a socket is bound to");
+    QFETCH(QString, change);
+    QFETCH(QStringList, cells);
+    QFETCH(bool, everyTime);
+
+    std::vector<RigNode> rig(RigSize);
+    std::vector<std::unique_ptr<QUdpSocket>> sockets;
+    for (int node = 0; node < RigSize; ++node) {
+        sockets.push_back(std::make_unique<QUdpSocket>());
+        QVERIFY(sockets.back()->bind(QHostAddress(rigAddress(node)), 0));
+    }
+    QUdpSocket poller;
+    QVERIFY(poller.bind(QHostAddress("127.2.10.1"), 0));
+    connect(&poller, &QUdpSocket::readyRead, this, [&] {
+        while (poller.hasPendingDatagrams()) {
+            const QNetworkDatagram poll = poller.receiveDatagram();
+            for (int node = 0; node < RigSize; ++node) {
+                if (rig[static_cast<std::size_t>(node)].answers)
+                    sockets[static_cast<std::size_t>(node)]->writeDatagram(
+                        ArtNet::encodePollReply(rigReply(rig[static_cast<std::size_t>(node)], node)),
+                        poll.senderAddress(), static_cast<quint16>(poll.senderPort()));
+            }
+        }
+    });
+    NetworkReach reach;
+    reach.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    reach.bindPort = 0;
+    reach.fixed = true;
+    reach.targets = {{poller.localAddress(), poller.localPort()}};
+    FakeClock clock;
+    NetworkWindow window(nullptr, reach, &clock);
+    window.show();
+    NodeDiscovery &discovery = window.nodeDiscovery();
+    // A poll on the test's clock, and every answer in.
+    const auto pollRound = [&] {
+        clock.now += NodeDiscovery::PollIntervalMs;
+        discovery.pollNow();
+        const auto answering = std::count_if(rig.begin(), rig.end(), [](const RigNode &node) { return node.answers; });
+        QTRY_COMPARE(std::count_if(discovery.nodes().begin(), discovery.nodes().end(),
+                                   [&](const SeenNode &node) { return node.lastSeenMs == clock.now; }),
+                     answering);
+        window.showNodes();
+    };
+    auto *const view = window.findChild<QTableView *>("nodes");
+    auto *const sorted = qobject_cast<QSortFilterProxyModel *>(view->model());
+    QAbstractItemModel *const model = sorted->sourceModel();
+    const auto nodeOfRow = [&](int row) {
+        const QString address = model->index(row, NodeTableModel::AddressColumn).data().toString();
+        for (int node = 0; node < RigSize; ++node)
+            if (rigAddress(node) == address)
+                return node;
+        return -1;
+    };
+    const auto selectedNode = [&] {
+        const QModelIndexList selected = view->selectionModel()->selectedRows();
+        return selected.size() == 1 ? nodeOfRow(sorted->mapToSource(selected.front()).row()) : -1;
+    };
+
+    pollRound();
+    pollRound();
+    QCOMPARE(model->rowCount(), RigSize);
+    view->sortByColumn(NodeTableModel::UniversesColumn, Qt::DescendingOrder);
+    for (int row = 0; row < RigSize; ++row)
+        if (nodeOfRow(sorted->mapToSource(sorted->index(row, 0)).row()) == Watched)
+            view->selectRow(row);
+    QCOMPARE(selectedNode(), Watched);
+    std::vector<int> widths;
+    for (int column = 0; column < NodeTableModel::ColumnCount; ++column)
+        widths.push_back(view->horizontalHeader()->sectionSize(column));
+
+    QSignalSpy told(model, &QAbstractItemModel::dataChanged);
+    RigNode &watched = rig[Watched];
+    if (change == "second") {
+        clock.now += 1000;
+        window.showTimes();
+    } else if (change == "poll") {
+        pollRound();
+    } else if (change == "patch") {
+        watched.universes = {9, 10, 11};
+        pollRound();
+    } else if (change == "rename") {
+        watched.name = "un nom bien long!";
+        pollRound();
+    } else if (change == "form") {
+        window.setFormAddress(rigAddress(Watched));
+        window.showNodes();
+    } else if (change == "silent") {
+        watched.answers = false;
+        for (int poll = 0; poll < NodeDiscovery::PollsBeforeGone + 1; ++poll)
+            pollRound();
+    }
+
+    std::set<QString> toldCells;
+    std::set<int> timedRows;
+    for (const QList<QVariant> &signal : told) {
+        const QModelIndex from = signal[0].value<QModelIndex>();
+        const QModelIndex to = signal[1].value<QModelIndex>();
+        for (int row = from.row(); row <= to.row(); ++row)
+            for (int column = from.column(); column <= to.column(); ++column) {
+                if (column == NodeTableModel::SeenColumn)
+                    timedRows.insert(row);
+                else
+                    toldCells.insert(QStringLiteral("%1:%2").arg(nodeOfRow(row)).arg(column));
+            }
+    }
+    // A row's look (bold, grey) is told for its every cell.
+    if (change == "form" || change == "silent")
+        for (int column = 1; column < NodeTableModel::ColumnCount; ++column)
+            if (column != NodeTableModel::SeenColumn)
+                cells << QStringLiteral("%1:%2").arg(Watched).arg(column);
+    const std::set<QString> expected(cells.begin(), cells.end());
+    QCOMPARE(QStringList(toldCells.begin(), toldCells.end()),
+             QStringList(expected.begin(), expected.end()));
+    if (everyTime)
+        QCOMPARE(int(timedRows.size()), RigSize);
+    if (change == "second")
+        QCOMPARE(told.size(), 1);
+    QCOMPARE(selectedNode(), Watched);
+    for (int column = 0; column < NodeTableModel::ColumnCount; ++column)
+        QCOMPARE(view->horizontalHeader()->sectionSize(column), widths[static_cast<std::size_t>(column)]);
 }
 
 QTEST_MAIN(TestNetworkWindow)

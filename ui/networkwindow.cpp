@@ -1,38 +1,33 @@
 #include "ui/networkwindow.h"
 
+#include "app/console.h"
 #include "net/seriescheck.h"
 #include "net/seriescheckreport.h"
 #include "net/sharedport.h"
 #include "series/serieslog.h"
 #include "ui/filechooser.h"
+#include "ui/nodetablemodel.h"
 #include "ui_networkwindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QSortFilterProxyModel>
 #include <QStandardPaths>
 
 namespace {
 
-enum Column {
-    AddressColumn,
-    NameColumn,
-    MacColumn,
-    UniversesColumn,
-    FirmwareColumn,
-    SeenColumn,
-    RemarkColumn,
-    ColumnCount
-};
-
 constexpr int MsPerSecond = 1000;
-const QColor ConflictColour(0xD0, 0x31, 0x2D);
 const QColor SeenColour(0x2E, 0xA0, 0x43);
 const QString LogFilter = QStringLiteral("Journal CSV (*.csv);;Tous les fichiers (*)");
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 constexpr int Ipv4Dots = 3;
+// Rows a column's width is measured on when fitted: those in view and this
+// many more, so that fitting a list of thousands stays short.
+constexpr int RowsMeasuredForFit = 200;
 
 const QString ListenAnywayText =
     QStringLiteral("« Écouter quand même » ouvre aussi ce port, tant que cette fenêtre reste "
@@ -48,23 +43,6 @@ QHostAddress ipv4(const QString &text)
     return address.protocol() == QAbstractSocket::IPv4Protocol ? address : QHostAddress();
 }
 
-QString seenText(qint64 agoMs, bool gone)
-{
-    const qint64 seconds = agoMs / MsPerSecond;
-    const QString ago = seconds < 1 ? QStringLiteral("à l'instant")
-                                    : QStringLiteral("il y a %1 s").arg(seconds);
-    return gone ? QStringLiteral("absent, vu %1").arg(ago) : ago;
-}
-
-// What a row says beside a conflict: the address a node gives in its reply
-// when it is not the one it answers from.
-QString addressRemark(const SeenNode &node)
-{
-    if (!node.addressFieldDiffers())
-        return QString();
-    return QStringLiteral("annonce l'adresse %1").arg(QHostAddress(node.reply.ipField).toString());
-}
-
 bool answersAt(const NodeRow &row, const std::vector<SeenNode> &nodes, const QHostAddress &address)
 {
     if (row.gone)
@@ -77,19 +55,18 @@ bool answersAt(const NodeRow &row, const std::vector<SeenNode> &nodes, const QHo
 
 } // namespace
 
-NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given)
+NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given, Clock *givenClock)
     : QWidget(parent, Qt::Window),
       ui(new Ui::NetworkWindowUi),
+      clock(givenClock ? *givenClock : ownClock),
       discovery(clock),
       sender(clock),
-      reach(given)
+      reach(given),
+      model(new NodeTableModel(this)),
+      sortedModel(new QSortFilterProxyModel(this))
 {
     ui->setupUi(this);
-    // Each column as wide as its texts; the universes take what is left.
-    QHeaderView *const header = ui->nodes->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(UniversesColumn, QHeaderView::Stretch);
-    header->setStretchLastSection(false);
+    setUpTable();
     if (reach.fixed) {
         QStringList addresses;
         for (const NodeDiscovery::Target &target : reach.targets)
@@ -97,16 +74,14 @@ NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given)
         ui->pollAddress->setText(addresses.join(QStringLiteral(", ")));
         ui->pollAddress->setEnabled(false);
     }
-    connect(&discovery, &NodeDiscovery::nodesChanged, this, &NetworkWindow::showNodes);
+    rowsTimer.setSingleShot(true);
+    rowsTimer.setInterval(RowsGatherMs);
+    connect(&rowsTimer, &QTimer::timeout, this, &NetworkWindow::showNodes);
+    connect(&discovery, &NodeDiscovery::nodesChanged, this, &NetworkWindow::listChanged);
     connect(&discovery, &NodeDiscovery::errorChanged, this, &NetworkWindow::showNotes);
-    connect(&refreshTimer, &QTimer::timeout, this, &NetworkWindow::showNodes);
+    connect(&refreshTimer, &QTimer::timeout, this, &NetworkWindow::showTimes);
     refreshTimer.setInterval(RefreshIntervalMs);
     connect(ui->pollAddress, &QLineEdit::editingFinished, this, &NetworkWindow::applyPollAddress);
-    connect(ui->nodes, &QTableWidget::itemSelectionChanged, this, [this] {
-        const NodeRow *const row = selectedRow();
-        selectedKey = row ? row->key() : QString();
-        updateButtons();
-    });
     connect(ui->bSharePort, &QPushButton::clicked, this, &NetworkWindow::listenBesideOtherProgram);
     connect(ui->bTest, &QPushButton::clicked, this, &NetworkWindow::startTest);
     connect(ui->bStop, &QPushButton::clicked, this, &NetworkWindow::stopTest);
@@ -118,6 +93,32 @@ NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given)
     showPortWarning(false);
     connect(ui->bCheckLog, &QPushButton::clicked, this, &NetworkWindow::checkLog);
     showFormNode();
+}
+
+// Sorted by address to begin with; each column as the user sizes it, the
+// universes taking what is left.
+void NetworkWindow::setUpTable()
+{
+    model->setBaseFont(ui->nodes->font());
+    sortedModel->setSourceModel(model);
+    sortedModel->setSortRole(NodeTableModel::SortRole);
+    ui->nodes->setModel(sortedModel);
+    QHeaderView *const header = ui->nodes->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionResizeMode(NodeTableModel::UniversesColumn, QHeaderView::Stretch);
+    header->setStretchLastSection(false);
+    header->setResizeContentsPrecision(RowsMeasuredForFit);
+    header->setSortIndicator(NodeTableModel::AddressColumn, Qt::AscendingOrder);
+    ui->nodes->setSortingEnabled(true);
+    auto *const fit = new QAction(QStringLiteral("Ajuster les colonnes"), header);
+    connect(fit, &QAction::triggered, this, &NetworkWindow::fitColumns);
+    header->addAction(fit);
+    header->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(ui->nodes->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const NodeRow *const row = selectedRow();
+        selectedKey = row ? row->key : QString();
+        updateButtons();
+    });
 }
 
 NetworkWindow::~NetworkWindow()
@@ -159,7 +160,8 @@ void NetworkWindow::startPolling()
     discovery.setBindAddress(reach.bindAddress, reach.bindPort);
     const std::vector<NodeDiscovery::Target> typed = userTargets();
     discovery.setTargets(typed.empty() ? reach.targets : typed);
-    discovery.start();
+    if (discovery.start())
+        consolePrint("%s\n", discovery.receptionSummary().toUtf8().constData());
     refreshTimer.start();
     showNotes();
 }
@@ -212,66 +214,79 @@ void NetworkWindow::applyPollAddress()
         return showNotes();
     discovery.stop();
     discovery.clearNodes();
+    firstRowsMs = -1;
+    columnsFitted = false;
     startPolling();
+}
+
+// Gathered for RowsGatherMs: a rig's replies, or a flood, make one change
+// of the table.
+void NetworkWindow::listChanged()
+{
+    if (!rowsTimer.isActive())
+        rowsTimer.start();
 }
 
 void NetworkWindow::showNodes()
 {
-    rows = nodeRows(discovery.nodes(), discovery.conflicts());
-    const QSignalBlocker blocker(ui->nodes);
-    ui->nodes->setRowCount(static_cast<int>(rows.size()));
-    int selected = -1;
-    for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
-        showRow(index, rows[index]);
-        if (rows[index].key() == selectedKey)
-            selected = index;
-    }
-    if (selected >= 0)
-        ui->nodes->selectRow(selected);
-    else
-        ui->nodes->clearSelection();
+    rowsTimer.stop();
+    const qint64 now = clock.elapsedMs();
+    model->setRows(nodeRows(discovery.nodes(), discovery.conflicts()), discovery.nodes(),
+                   ipv4(formAddress), now);
+    fitColumnsOnce(now);
+    keepSelection();
     showFormNode();
     updateButtons();
+    if (discovery.receptionWarnings() != receptionNotes)
+        showNotes();
 }
 
-void NetworkWindow::showRow(int rowIndex, const NodeRow &row)
+// A change of the list on its way is shown whole soon after.
+void NetworkWindow::showTimes()
 {
-    const SeenNode &first = discovery.nodes()[row.entries.front()];
-    const ArtNet::PollReply &reply = first.reply;
-    const QString remark = row.conflict.isEmpty() ? addressRemark(first) : row.conflict;
-    const QStringList texts = {
-        row.address.toString(),
-        reply.shortNameText(),
-        reply.hasMac() ? reply.macText() : QStringLiteral("inconnue"),
-        universeRangesText(row.universes),
-        reply.firmwareText(),
-        seenText(clock.elapsedMs() - row.lastSeenMs, row.gone),
-        remark,
-    };
-    const bool formNode = answersAt(row, discovery.nodes(), ipv4(formAddress));
-    const QColor colour = !row.conflict.isEmpty() ? ConflictColour
-                          : row.gone ? palette().color(QPalette::Disabled, QPalette::Text)
-                                     : palette().color(QPalette::Text);
-    QFont font = ui->nodes->font();
-    font.setBold(formNode);
-    for (int column = 0; column < ColumnCount; ++column) {
-        QTableWidgetItem *item = ui->nodes->item(rowIndex, column);
-        if (!item) {
-            item = new QTableWidgetItem;
-            ui->nodes->setItem(rowIndex, column, item);
-        }
-        // Only what changed: every change makes the table measure its
-        // columns again, and most refreshes change the time alone.
-        const QString toolTip = column == NameColumn ? reply.longNameText() : texts[column];
-        if (item->text() != texts[column])
-            item->setText(texts[column]);
-        if (item->toolTip() != toolTip)
-            item->setToolTip(toolTip);
-        if (item->foreground().color() != colour)
-            item->setForeground(colour);
-        if (item->font() != font)
-            item->setFont(font);
+    if (rowsTimer.isActive())
+        return;
+    const qint64 now = clock.elapsedMs();
+    model->setTimes(discovery.nodes(), now);
+    fitColumnsOnce(now);
+    if (discovery.receptionWarnings() != receptionNotes)
+        showNotes();
+}
+
+// To the first replies, and again once the rest of the first poll's are in;
+// after that only when asked.
+void NetworkWindow::fitColumnsOnce(qint64 now)
+{
+    if (firstRowsMs < 0 && model->rowCount() > 0) {
+        firstRowsMs = now;
+        fitColumns();
+    } else if (firstRowsMs >= 0 && !columnsFitted && now - firstRowsMs >= FirstFitDelayMs) {
+        columnsFitted = true;
+        fitColumns();
     }
+}
+
+void NetworkWindow::fitColumns()
+{
+    for (int column = 0; column < NodeTableModel::ColumnCount; ++column) {
+        if (column != NodeTableModel::UniversesColumn)
+            ui->nodes->resizeColumnToContents(column);
+    }
+}
+
+// The selected node stays selected when its row had to be made anew (the
+// whole list taken anew after a flood); a node that left is forgotten.
+void NetworkWindow::keepSelection()
+{
+    if (selectedKey.isEmpty() || ui->nodes->selectionModel()->hasSelection())
+        return;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->nodeRow(row).key == selectedKey) {
+            ui->nodes->selectRow(sortedModel->mapFromSource(model->index(row, 0)).row());
+            return;
+        }
+    }
+    selectedKey.clear();
 }
 
 void NetworkWindow::showFormNode()
@@ -282,9 +297,9 @@ void NetworkWindow::showFormNode()
         ui->formNode->setStyleSheet(QString());
         return;
     }
-    const bool seen = std::any_of(rows.begin(), rows.end(), [&](const NodeRow &row) {
-        return answersAt(row, discovery.nodes(), address);
-    });
+    bool seen = false;
+    for (int row = 0; row < model->rowCount() && !seen; ++row)
+        seen = answersAt(model->nodeRow(row), discovery.nodes(), address);
     ui->formNode->setText(seen ? QStringLiteral("Node du formulaire (%1) : vu sur le réseau")
                                      .arg(address.toString())
                                : QStringLiteral("Node du formulaire (%1) : pas encore vu")
@@ -300,6 +315,8 @@ void NetworkWindow::showNotes()
         notes << discovery.errorText();
     if (!discovery.sharedPortWarning().isEmpty())
         notes << discovery.sharedPortWarning();
+    receptionNotes = discovery.receptionWarnings();
+    notes << receptionNotes;
     const QHostAddress node = ipv4(formAddress);
     const QString advice = node.isNull() ? QString() : discovery.networkAdvice(node);
     if (!advice.isEmpty())
@@ -311,11 +328,11 @@ void NetworkWindow::showNotes()
 
 const NodeRow *NetworkWindow::selectedRow() const
 {
-    const QList<QTableWidgetItem *> selected = ui->nodes->selectedItems();
+    const QModelIndexList selected = ui->nodes->selectionModel()->selectedRows();
     if (selected.isEmpty())
         return nullptr;
-    const int index = selected.front()->row();
-    return index < static_cast<int>(rows.size()) ? &rows[index] : nullptr;
+    const QModelIndex index = sortedModel->mapToSource(selected.front());
+    return index.isValid() ? &model->nodeRow(index.row()) : nullptr;
 }
 
 void NetworkWindow::updateButtons()
@@ -336,7 +353,8 @@ void NetworkWindow::startTest()
     // nodes there are named first, and tested only when asked.
     std::vector<int> universes;
     QStringList conflicts;
-    for (const NodeRow &other : rows) {
+    for (int index = 0; index < model->rowCount(); ++index) {
+        const NodeRow &other = model->nodeRow(index);
         if (other.gone || other.address != address)
             continue;
         universes.insert(universes.end(), other.universes.begin(), other.universes.end());

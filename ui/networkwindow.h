@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QWidget>
 
+class NodeTableModel;
+class QSortFilterProxyModel;
+
 #include <vector>
 
 namespace Ui {
@@ -21,12 +24,20 @@ class NetworkWindowUi;
 // against what answers. It polls only while it is open, and where another
 // program (a lighting console) holds the port already, only once the
 // technician has agreed, until the window closes.
+//
+// However large the rig, the list costs the GUI thread little: changes of
+// the list are gathered for a moment and shown as one, only the cells that
+// changed are redrawn (NodeTableModel), and the columns are fitted to their
+// texts as the first poll's replies come in, and then only when asked (the
+// header's menu, or a double click on a column's edge).
 class NetworkWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    NetworkWindow(QWidget *parent, const NetworkReach &reach);
+    // `clock` gives the list's times (tests give theirs; it must outlive the
+    // window); the window's own steady clock otherwise.
+    NetworkWindow(QWidget *parent, const NetworkReach &reach, Clock *clock = nullptr);
     ~NetworkWindow() override;
 
     // The address the main form holds ("2.0.0.15"; anything else is no
@@ -38,9 +49,14 @@ public:
     TestPatternSender &patternSender() { return sender; }
 
 public slots:
-    // Refreshes the rows, their times and the form's mark now; the
-    // window's timer calls it every second.
+    // Refreshes the rows, their times and the form's mark now; a change of
+    // the list calls it RowsGatherMs after it.
     void showNodes();
+    // Brings the times of the rows up to date; the window's timer calls it
+    // every second.
+    void showTimes();
+    // Each column as wide as its texts (the universes take what is left).
+    void fitColumns();
 
 protected:
     // Polling starts when the window is shown and stops when it is closed;
@@ -52,6 +68,12 @@ protected:
 private:
     // How often the "last seen" times are brought up to date.
     static constexpr int RefreshIntervalMs = 1000;
+    // How long changes of the list are gathered before they are shown: a
+    // rig's replies to one poll come within a second, a flood without end.
+    static constexpr int RowsGatherMs = 200;
+    // The columns are fitted to the first replies, and again once the rest
+    // of the first poll's are in (nodes answer within a second).
+    static constexpr int FirstFitDelayMs = 1000;
 
     void startPolling();
     void stopPolling();
@@ -59,7 +81,10 @@ private:
     void listenBesideOtherProgram();
     void applyPollAddress();
     std::vector<NodeDiscovery::Target> userTargets() const;
-    void showRow(int rowIndex, const NodeRow &row);
+    void setUpTable();
+    void fitColumnsOnce(qint64 now);
+    void listChanged();
+    void keepSelection();
     void showFormNode();
     void showNotes();
     void updateButtons();
@@ -71,16 +96,22 @@ private:
     QStringList logCheckReport(const QString &path) const;
 
     Ui::NetworkWindowUi *ui;
-    SystemClock clock;
+    SystemClock ownClock;
+    Clock &clock;
     NodeDiscovery discovery;
     TestPatternSender sender;
     QTimer refreshTimer;
+    QTimer rowsTimer;
     NetworkReach reach;
-    std::vector<NodeRow> rows;
+    NodeTableModel *model;
+    QSortFilterProxyModel *sortedModel;
+    qint64 firstRowsMs = -1; // on the clock; -1: no row yet
+    bool columnsFitted = false;
     QString formAddress;
     QString selectedKey;
     QString testedNode;
     QString lastNote; // from the test or the address typed
+    QStringList receptionNotes; // the discovery's warnings, as shown
     QString appliedPollAddress; // the "Interroger" text polled now
     bool portAgreed = false;    // listening beside another program, until closed
 };

@@ -1,19 +1,42 @@
 #include "ui/noderows.h"
 
+#include <QHash>
+#include <QPair>
 #include <QStringList>
 
 #include <algorithm>
+#include <set>
+#include <unordered_map>
 
 namespace {
 
-bool joinsRow(const NodeRow &row, const std::vector<SeenNode> &nodes, const SeenNode &node)
+const QString ConflictKey = QStringLiteral("conflit");
+const QString NoMacKey = QStringLiteral("-");
+
+// What groups entries into a row: the address and the MAC, or the address
+// in conflict.
+struct Grouping {
+    quint32 address;
+    quint64 mac;
+    bool conflict;
+    bool operator==(const Grouping &other) const
+    {
+        return address == other.address && mac == other.mac && conflict == other.conflict;
+    }
+};
+
+struct GroupingHash {
+    std::size_t operator()(const Grouping &grouping) const
+    {
+        return static_cast<std::size_t>(
+            qHash(qMakePair(grouping.address, grouping.mac ^ quint64(grouping.conflict))));
+    }
+};
+
+QString keyOf(const SeenNode &node, bool conflict)
 {
-    const SeenNode &first = nodes[row.entries.front()];
-    if (first.address != node.address || first.reply.mac != node.reply.mac)
-        return false;
-    return std::none_of(row.entries.begin(), row.entries.end(), [&](std::size_t index) {
-        return nodes[index].reply.bindIndex == node.reply.bindIndex;
-    });
+    return node.address.toString() + QLatin1Char('/')
+           + (conflict ? ConflictKey : node.reply.hasMac() ? node.reply.macText() : NoMacKey);
 }
 
 void addEntry(NodeRow &row, const SeenNode &node, std::size_t index)
@@ -21,45 +44,55 @@ void addEntry(NodeRow &row, const SeenNode &node, std::size_t index)
     if (row.entries.empty())
         row.address = node.address;
     row.entries.push_back(index);
-    const std::vector<int> universes = node.universes();
-    row.universes.insert(row.universes.end(), universes.begin(), universes.end());
     row.lastSeenMs = std::max(row.lastSeenMs, node.lastSeenMs);
     row.gone = row.gone && node.gone;
 }
 
-void markConflicts(std::vector<NodeRow> &rows, const std::vector<NodeConflict> &conflicts)
+// Its entries by bind index, and their universes in that order (once each
+// in a conflict's row, where several nodes report the same).
+void finishRow(NodeRow &row, const std::vector<SeenNode> &nodes)
 {
-    for (NodeRow &row : rows)
-        for (const NodeConflict &conflict : conflicts)
-            for (const std::size_t index : conflict.entries)
-                if (std::find(row.entries.begin(), row.entries.end(), index) != row.entries.end())
-                    row.conflict = conflict.reason;
+    std::stable_sort(row.entries.begin(), row.entries.end(), [&](std::size_t a, std::size_t b) {
+        return nodes[a].reply.bindIndex < nodes[b].reply.bindIndex;
+    });
+    std::set<int> listed;
+    for (const std::size_t index : row.entries) {
+        for (const int universe : nodes[index].universes()) {
+            if (row.conflict.isEmpty() || listed.insert(universe).second)
+                row.universes.push_back(universe);
+        }
+    }
 }
 
 } // namespace
-
-QString NodeRow::key() const
-{
-    return address.toString() + QLatin1Char('/') + QString::number(entries.front());
-}
 
 std::vector<NodeRow> nodeRows(const std::vector<SeenNode> &nodes,
                               const std::vector<NodeConflict> &conflicts)
 {
     std::vector<NodeRow> rows;
+    std::vector<const NodeConflict *> conflictOf(nodes.size(), nullptr);
+    for (const NodeConflict &conflict : conflicts)
+        for (const std::size_t index : conflict.entries)
+            conflictOf[index] = &conflict;
+    std::unordered_map<Grouping, std::size_t, GroupingHash> rowOf;
     for (std::size_t index = 0; index < nodes.size(); ++index) {
         const SeenNode &node = nodes[index];
-        const auto row = std::find_if(rows.begin(), rows.end(), [&](const NodeRow &candidate) {
-            return joinsRow(candidate, nodes, node);
-        });
-        if (row != rows.end()) {
-            addEntry(*row, node, index);
-        } else {
+        const NodeConflict *const conflict = conflictOf[index];
+        const Grouping grouping{node.address.toIPv4Address(), conflict ? 0 : macNumber(node.reply),
+                                conflict != nullptr};
+        const auto found = rowOf.emplace(grouping, rows.size());
+        if (found.second) {
             rows.emplace_back();
-            addEntry(rows.back(), node, index);
+            rows.back().key = keyOf(node, conflict != nullptr);
+            if (conflict) {
+                rows.back().conflict = conflict->reason;
+                rows.back().macCount = conflict->macEntries.size();
+            }
         }
+        addEntry(rows[found.first->second], node, index);
     }
-    markConflicts(rows, conflicts);
+    for (NodeRow &row : rows)
+        finishRow(row, nodes);
     return rows;
 }
 
