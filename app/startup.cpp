@@ -5,6 +5,7 @@
 #include "app/screenfit.h"
 #include "app/sharedstate.h"
 #include "ui/formfont.h"
+#include "ui/guidewindow.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -102,5 +103,15 @@ int runMainWindow(int &argc, char **argv, StartedHook started, StartedHook appli
     mainWindow->show();
     mainWindow->openArgumentFile(QCoreApplication::arguments());
     startSearch();
+    return QApplication::exec();
+}
+
+int runGuideWindow(int &argc, char **argv)
+{
+    attachParentConsole();
+    enableHighDpiScaling();
+    const Application app(argc, argv);
+    GuideWindow guide(nullptr);
+    guide.show();
     return QApplication::exec();
 }

@@ -15,3 +15,7 @@ using StartedHook = void (*)();
 // the window is fitted to its screen), before the window is.
 int runMainWindow(int &argc, char **argv, StartedHook started = nullptr,
                   StartedHook applicationMade = nullptr);
+
+// The user guide alone, in its window, without the main window and without
+// looking for a node: the Start menu's "Guide d'utilisation".
+int runGuideWindow(int &argc, char **argv);

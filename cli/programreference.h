@@ -30,6 +30,7 @@ extern const QString ReuseNumber;
 extern const QString Help;
 extern const QString ShortHelp;
 extern const QString Version;
+extern const QString Guide;
 } // namespace Option
 
 // The widest line --help prints.

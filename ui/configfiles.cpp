@@ -9,6 +9,7 @@
 #include "protocol/encoding.h"
 #include "ui/filechooser.h"
 #include "ui/mainwindow.h"
+#include "ui/usersettings.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
@@ -16,44 +17,15 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
 
-const QString SettingsOrganization = QStringLiteral("nodeconfig");
-const QString SettingsApplication = QStringLiteral("nodeconfig");
-const QString LastFolderKey = QStringLiteral("files/lastFolder");
 const QString FileSuffix = QStringLiteral("json");
 const QString FileFilter = QStringLiteral("Configurations du node (*.json);;Tous les fichiers (*)");
 const QString UnnamedFile = QStringLiteral("node");
-
-// The user's settings, in the default format: the system's own (the
-// registry on Windows) unless the process chose another, as the tests do.
-QSettings userSettings()
-{
-    return QSettings(QSettings::defaultFormat(), QSettings::UserScope, SettingsOrganization,
-                     SettingsApplication);
-}
-
-// The last folder a configuration was opened from or saved to, at first
-// the user's documents.
-QString startFolder()
-{
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QSettings settings = userSettings();
-    const QString last = settings.value(LastFolderKey).toString();
-    return !last.isEmpty() && QDir(last).exists() ? last : documents;
-}
-
-void rememberFolder(const QString &path)
-{
-    QSettings settings = userSettings();
-    settings.setValue(LastFolderKey, QFileInfo(path).absolutePath());
-}
 
 // A saved configuration always ends in .json, which Ouvrir's filter shows:
 // a name typed without it gets it, even when dots make another suffix of
@@ -122,14 +94,14 @@ void MainWindow::saveConfiguration()
     FileQuestion question;
     question.purpose = FileQuestion::Purpose::Save;
     question.caption = QStringLiteral("Enregistrer la configuration");
-    question.proposedPath = QDir(startFolder()).filePath(proposedFileName());
+    question.proposedPath = QDir(configurationFolder()).filePath(proposedFileName());
     question.filter = FileFilter;
     const QString chosen = chooseFile(this, question);
     if (chosen.isEmpty())
         return;
     // Named in messages as the user's system writes paths.
     const QString path = QDir::toNativeSeparators(withFileSuffix(chosen));
-    rememberFolder(path);
+    rememberConfigurationFolder(path);
     const QString failure = ConfigFile::write(path, checked);
     if (!failure.isEmpty())
         return reportFileOutcome(Status::SaveFailed, failure);
@@ -141,12 +113,12 @@ void MainWindow::openConfiguration()
 {
     FileQuestion question;
     question.caption = QStringLiteral("Ouvrir une configuration");
-    question.proposedPath = startFolder();
+    question.proposedPath = configurationFolder();
     question.filter = FileFilter;
     const QString path = chooseFile(this, question);
     if (path.isEmpty())
         return;
-    rememberFolder(path);
+    rememberConfigurationFolder(path);
     openConfigurationFile(path);
 }
 
