@@ -1,3 +1,8 @@
+# Where the source is published: the AppStream homepage, the copyright
+# file's Source and the Windows installed programs list.
+set(NODECONFIG_REPOSITORY_URL "https://github.com/nodeconfig/nodeconfig" CACHE STRING
+    "Where the source is published")
+
 # The release this source is: the latest entry of packaging/debian/changelog
 # gives its version and date (NODECONFIG_RELEASE_VERSION, _DATE as
 # YYYY-MM-DD), for the manual pages, the AppStream metadata and the Debian
