@@ -5,6 +5,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QImage>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -12,6 +13,7 @@
 #include <QTreeWidgetItem>
 
 #include <algorithm>
+#include <vector>
 
 const QString GuideWindow::Source = QStringLiteral(":/guide/guide.md");
 
@@ -26,6 +28,9 @@ constexpr int SectionLevel = 3;
 constexpr int BlockNumberRole = Qt::UserRole;
 // The contents' share of the window's width at first.
 constexpr int ContentsWidth = 240;
+// The widest a screenshot is shown, so that it lies whole in the view at
+// the window's first size; a narrower one keeps its own size.
+constexpr int WidestPicture = 780;
 // A heading counts as shown when its top is this close to the view's.
 constexpr int ShownTolerance = 2;
 
@@ -109,7 +114,39 @@ void GuideWindow::load()
     QTextDocument *const document = ui->text->document();
     document->setBaseUrl(GuideBase);
     setMarkdown(*document, QString::fromUtf8(guide.readAll()));
+    fitPictures();
     ui->text->moveCursor(QTextCursor::Start);
+}
+
+void GuideWindow::fitPictures()
+{
+    QTextDocument *const document = ui->text->document();
+    struct Picture {
+        int position;
+        int length;
+        QTextImageFormat format;
+    };
+    std::vector<Picture> pictures;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator part = block.begin(); !part.atEnd(); ++part) {
+            const QTextFragment fragment = part.fragment();
+            const QTextImageFormat format = fragment.charFormat().toImageFormat();
+            if (format.isValid())
+                pictures.push_back({fragment.position(), fragment.length(), format});
+        }
+    }
+    for (Picture &picture : pictures) {
+        // The pictures are in the resources, beside the guide.
+        const QImage image(QLatin1Char(':') + GuideBase.resolved(QUrl(picture.format.name())).path());
+        if (image.isNull() || image.width() <= WidestPicture)
+            continue;
+        picture.format.setWidth(WidestPicture);
+        picture.format.setHeight(qreal(image.height()) * WidestPicture / image.width());
+        QTextCursor cursor(document);
+        cursor.setPosition(picture.position);
+        cursor.setPosition(picture.position + picture.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture.format);
+    }
 }
 
 void GuideWindow::fillContents()

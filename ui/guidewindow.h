@@ -36,6 +36,8 @@ public:
 
 private:
     void load();
+    // Screenshots wider than the view are shown narrower, whole.
+    void fitPictures();
     void fillContents();
     // The heading whose anchor (as a link to it names it) is `anchor`.
     QTextBlock headingBlock(const QString &anchor) const;
