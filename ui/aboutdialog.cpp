@@ -12,8 +12,10 @@ namespace {
 // The program's name and version, read first.
 constexpr qreal TitleFontScale = 1.5;
 
+// Its whole text is installed beside the programs (licence.txt, or the
+// package's copyright file).
 const QString Licence = QStringLiteral("MIT : libre d'utiliser, de copier, de modifier et de "
-                                       "distribuer, sans garantie (fichier LICENSE)");
+                                       "distribuer, sans garantie");
 
 QString nativePath(const QString &path)
 {
