@@ -24,12 +24,16 @@ const char *const ConfigurationOpened = "Configuration ouverte";
 const char *const ConfigurationSaved = "Configuration enregistrée";
 const char *const FileRefused = "Fichier refusé";
 const char *const SaveFailed = "Enregistrement impossible";
+const char *const NumberInLog = "Numéro déjà au journal";
+const char *const LogUnusable = "Journal inutilisable";
+const char *const NotLogged = "Écrit, mais pas au journal";
 
 const char *const All[] = {
     WaitingForNode,  ConnectedToNode, SendingNewValues, NoNodeConnected, AccessRefused,
     UsbUnavailable,  FactorySettings, FillAllFields,   HostOctetTooLow,  Spi1FreqTooLow,  Spi1FreqTooHigh,
     Spi2FreqTooLow,  Spi2FreqTooHigh, NoCurtainNumber,  NoCostumeNumber, TooManyCurtains,
     TooManyCostumes, ConfigurationOpened, ConfigurationSaved, FileRefused, SaveFailed,
+    NumberInLog,     LogUnusable,     NotLogged,
 };
 const int Count = sizeof All / sizeof All[0];
 } // namespace Status

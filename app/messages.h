@@ -32,6 +32,10 @@ extern const char *const ConfigurationOpened;
 extern const char *const ConfigurationSaved;
 extern const char *const FileRefused;
 extern const char *const SaveFailed;
+// "Ajouter" with a series log chosen (the status bar gives the details).
+extern const char *const NumberInLog;
+extern const char *const LogUnusable;
+extern const char *const NotLogged;
 
 // All of the above, for whoever needs to go through them.
 extern const char *const All[];

@@ -79,13 +79,55 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     return TRUE;
 }
 
+// A process that has loaded user32 (Qt Core does) is not told of logging off
+// or shutdown through its console handler: the system asks its top-level
+// windows instead, and Qt's own window is a message-only one that is not
+// asked. This hidden window, on a thread of its own, hears them.
+LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_QUERYENDSESSION) {
+        if (endCallback != nullptr)
+            endCallback();
+        return TRUE;
+    }
+    if (message == WM_ENDSESSION) {
+        // The process ends once this returns when the session does end.
+        if (wParam != FALSE) {
+            if (endCallback != nullptr)
+                endCallback();
+            WaitForSingleObject(endDone, EndWaitLimitMs);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI watchSessionEnd(LPVOID)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = onSessionMessage;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"nodeconfigSessionEnd";
+    if (RegisterClassW(&windowClass) == 0 ||
+        CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                        nullptr, windowClass.hInstance, nullptr) == nullptr)
+        return 0;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
+
 } // namespace
 
 void installEndHandlers(void (*onEnd)())
 {
     endCallback = onEnd;
-    if (endDone == nullptr)
+    if (endDone == nullptr) {
         endDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (const HANDLE watcher = CreateThread(nullptr, 0, watchSessionEnd, nullptr, 0, nullptr))
+            CloseHandle(watcher);
+    }
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
@@ -99,6 +141,15 @@ bool syncToDisk(int descriptor)
 {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+}
+
+// Windows leaves undefined which of the sockets sharing a port gets a
+// unicast datagram; broadcasts reach them all.
+QString sharedUdpPortDelivery()
+{
+    return QStringLiteral("sous Windows, chaque réponse adressée à cet ordinateur ne parvient "
+                          "qu'à l'un des deux programmes, sans règle connue, et l'autre la perd ; "
+                          "seules les réponses diffusées à tout le réseau parviennent aux deux");
 }
 
 #else
@@ -149,6 +200,16 @@ void endHandled()
 bool syncToDisk(int descriptor)
 {
     return ::fsync(descriptor) == 0;
+}
+
+// Linux gives a unicast datagram on a shared port to the socket bound last
+// alone; broadcasts reach them all.
+QString sharedUdpPortDelivery()
+{
+    return QStringLiteral("sous Linux, chaque réponse adressée à cet ordinateur ne parvient "
+                          "qu'au programme qui a ouvert le port en dernier, nodeconfig, et plus à "
+                          "l'autre ; seules les réponses diffusées à tout le réseau parviennent "
+                          "aux deux");
 }
 
 #endif

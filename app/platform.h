@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdio>
 
 // The one place where Windows differs from the other systems for the tool's
-// console output, its ending by the user or the system, and its files.
+// console output, its ending by the user or the system, its files, and a
+// UDP port shared with another program.
 
 // A window program started from a console writes its diagnostics there;
 // started from the desktop it has no console and opens none. Output that is
@@ -37,3 +40,9 @@ void endHandled();
 // native descriptor, QFile::handle()) on the disk itself, beyond its cache:
 // fsync on POSIX, FlushFileBuffers on Windows. False when that failed.
 bool syncToDisk(int descriptor);
+
+// In French, what this system does with the datagrams sent to this computer
+// on a UDP port that two programs hold, both sharing it (SO_REUSEADDR), once
+// nodeconfig has opened it after the other: the end of a sentence, for the
+// warnings given before and while listening beside another program.
+QString sharedUdpPortDelivery();

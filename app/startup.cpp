@@ -4,6 +4,7 @@
 #include "app/qtbridge.h"
 #include "app/screenfit.h"
 #include "app/sharedstate.h"
+#include "link/stoprequest.h"
 #include "ui/formfont.h"
 #include "ui/guidewindow.h"
 #include "ui/mainwindow.h"
@@ -22,6 +23,9 @@ namespace {
 // scale of the screen, as a start whose window does not fit at the screen's
 // scale fits its font at that scale first, then at the one it opens at.
 const QString FittedFontFile = QStringLiteral("/fitted-font-%1");
+
+// How soon the window program answers a request to end.
+constexpr int StopCheckIntervalMs = 100;
 
 // Keeps the window's fitted font between starts, where the user's cache
 // is; nowhere if the platform gives no cache folder.
@@ -82,6 +86,18 @@ void fitToScreen(std::unique_ptr<Application> &app, std::unique_ptr<MainWindow> 
 
 } // namespace
 
+void closeWindowsOnStopRequest(QWidget &mainWindow)
+{
+    auto *const watch = new QTimer(&mainWindow);
+    // Again at each look while a window stays open (a series finishing its
+    // unit first).
+    QObject::connect(watch, &QTimer::timeout, &mainWindow, [] {
+        if (stopRequested())
+            QApplication::closeAllWindows();
+    });
+    watch->start(StopCheckIntervalMs);
+}
+
 void startSearch()
 {
     statusText = message(Status::WaitingForNode);
@@ -103,7 +119,11 @@ int runMainWindow(int &argc, char **argv, StartedHook started, StartedHook appli
     mainWindow->show();
     mainWindow->openArgumentFile(QCoreApplication::arguments());
     startSearch();
-    return QApplication::exec();
+    installStopHandlers();
+    closeWindowsOnStopRequest(*mainWindow);
+    const int status = QApplication::exec();
+    stopHandled();
+    return status;
 }
 
 int runGuideWindow(int &argc, char **argv)

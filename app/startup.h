@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 // Sets the first status message and starts the 100 ms node search.
 void startSearch();
 
@@ -19,3 +21,9 @@ int runMainWindow(int &argc, char **argv, StartedHook started = nullptr,
 // The user guide alone, in its window, without the main window and without
 // looking for a node: the Start menu's "Guide d'utilisation".
 int runGuideWindow(int &argc, char **argv);
+
+// Ctrl+C in the console the program was started from, SIGTERM, a closed
+// terminal (SIGHUP) and, on Windows, a closed console close every window as
+// the user would: the test pattern ends black, a series finishes its unit,
+// and the event loop ends. Looked at every 100 ms while `mainWindow` lives.
+void closeWindowsOnStopRequest(QWidget &mainWindow);

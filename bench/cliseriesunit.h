@@ -62,7 +62,8 @@ inline qreal median(std::vector<qint64> values)
     return static_cast<qreal>(values[values.size() / 2]);
 }
 
-inline qint64 oneCliSeriesUnit()
+// With `arguments` after the series' own (a log, say).
+inline qint64 oneCliSeriesUnit(const QStringList &arguments = {})
 {
     fakehid::reset();
     QElapsedTimer stopwatch;
@@ -72,7 +73,7 @@ inline qint64 oneCliSeriesUnit()
         stopwatch.start();
     };
     StopwatchOutput output(stopwatch);
-    CliApp(clock, output).run({"series", "curtain", "--from", "1", "--count", "1"});
+    CliApp(clock, output).run(QStringList{"series", "curtain", "--count", "1"} + arguments);
     return output.verifiedAtMs;
 }
 

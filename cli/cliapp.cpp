@@ -14,6 +14,7 @@
 #include "protocol/itemnames.h"
 #include "protocol/presets.h"
 #include "protocol/validation.h"
+#include "series/heldnumbers.h"
 #include "series/seriesrun.h"
 #include "usb/hidpacing.h"
 
@@ -120,8 +121,11 @@ const std::vector<CliApp::CommandSpec> &CliApp::commands()
         {"series", 1, 1,
          {Option::Wait, Option::From, Option::Size, Option::Count, Option::Log, Option::ReuseNumber},
          &CliApp::series},
-        {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check}, &CliApp::network},
-        {"test", 1, 1, {Option::Wait, Option::Seconds}, &CliApp::testPattern},
+        {"network", 0, 0, {Option::Wait, Option::Poll, Option::Json, Option::Check, Option::SharePort},
+         &CliApp::network},
+        {"test", 1, 1,
+         {Option::Wait, Option::Seconds, Option::Universe, Option::OnConflict, Option::SharePort},
+         &CliApp::testPattern},
     };
     return specs;
 }
@@ -394,9 +398,11 @@ int CliApp::series()
     if (arguments.has(Option::Log)) {
         const QString logFailure = log.open(arguments.value(Option::Log));
         if (!logFailure.isEmpty())
-            return fail(Exit::BadInput, QStringLiteral("--log : %1").arg(logFailure));
+            return fail(log.storageFailed() ? Exit::LogFailure : Exit::BadInput,
+                        QStringLiteral("--log : %1").arg(logFailure));
     }
-    const std::optional<int> logged = SeriesRun::numberAfter(log.rows());
+    const HeldNumbers held = heldNumbers(log.rows());
+    const std::optional<int> logged = numberAfter(held);
     if (!arguments.has(Option::From) && !logged)
         return fail(Exit::BadInput, QStringLiteral("series : --from N est attendu (ou un journal "
                                                    "--log qui tient des unités vérifiées)"));
@@ -409,14 +415,17 @@ int CliApp::series()
         return fail(Exit::BadInput, failure);
     plan.from = *from;
     plan.size = *size;
-    if (const SeriesRow *row = SeriesRun::verifiedRow(log.rows(), plan.from)) {
-        if (!plan.reuseLogged)
-            return fail(Exit::BadInput,
-                        QStringLiteral("--from %1 : le journal %2 tient déjà le numéro %1 (%3) "
-                                       "vérifié, ligne %4 ; --reuse-number le redonne quand même")
-                            .arg(plan.from)
-                            .arg(quoted(log.path()), row->address)
-                            .arg(row->line));
+    const auto heldFrom = held.find(plan.from);
+    if (heldFrom != held.end() && !plan.reuseLogged) {
+        const SeriesRow &row = heldFrom->second;
+        return fail(Exit::BadInput,
+                    QStringLiteral("--from %1 : le journal %2 tient déjà le numéro %1 (%3) %4, "
+                                   "ligne %5 ; --reuse-number le redonne quand même")
+                        .arg(plan.from)
+                        .arg(quoted(log.path()), row.address,
+                             row.reservation() ? QStringLiteral("réservé sans résultat")
+                                               : SeriesResult::verified())
+                        .arg(row.line));
     }
     if (arguments.has(Option::Count)) {
         const QString count = arguments.value(Option::Count);
@@ -433,12 +442,14 @@ int CliApp::series()
         plan.count = units;
     }
     if (!arguments.has(Option::From))
-        output.note(QStringLiteral("Le journal tient des unités vérifiées jusqu'au numéro %1 : la "
+        output.note(QStringLiteral("Le journal tient des unités jusqu'au numéro %1 : la "
                                    "série continue au %2")
                         .arg(plan.from - 1)
                         .arg(plan.from));
     SeriesRun run(plan, finder, clock, output, log);
     run.run();
+    if (run.endedOnLogFailure())
+        return Exit::LogFailure;
     // A series ends at once, having said why, when no node can be looked for.
     if (finder.libraryFailed())
         return Exit::NodeFailure;

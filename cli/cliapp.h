@@ -6,6 +6,7 @@
 #include "link/nodefinder.h"
 #include "link/nodelink.h"
 #include "net/nodediscovery.h"
+#include "net/testpatternsender.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
 #include "series/serieslog.h"
@@ -31,6 +32,9 @@ public:
     // Where the network commands listen: any address, port 6454 shared, by
     // default. Tests give 127.0.0.1 and port 0.
     void setNetworkBind(const QHostAddress &address, quint16 port);
+    // How the test pattern's datagrams go out: the sender's socket by
+    // default; tests give one that fails as a network gone away does.
+    void setPatternSend(TestPatternSender::DatagramSend send) { patternSend = std::move(send); }
 
 private:
     using Command = int (CliApp::*)();
@@ -59,7 +63,17 @@ private:
     // The network commands' steps (cli/networkcommands.cpp).
     int checkSeriesLog(NodeDiscovery &discovery, const std::vector<SeriesRow> &rows);
     std::optional<NodeDiscovery::Target> pollTarget(const QString &text, QString &failure) const;
+    // Refuses, unless --share-port says to go on, when another program
+    // holds the port; then binds and sends the first poll.
     bool startDiscovery(NodeDiscovery &discovery, int &status);
+    // The universes the node at `target` reports, each once, after naming
+    // the conflict there; false (status in `status`) when none answers, or
+    // on a conflict unless --on-conflict send says to go on.
+    bool reportedUniverses(const NodeDiscovery::Target &target, bool despiteConflict,
+                           std::vector<int> &universes, int &status);
+    // Runs the pattern to its end: the time, Ctrl+C or another stop.
+    int runPattern(const NodeDiscovery::Target &target, const std::vector<int> &universes,
+                   int seconds);
     // Lets the nodes answer for `durationMs` on the clock, polling every
     // PollIntervalMs; ends early when `done` says so or on Ctrl+C.
     template <typename Done>
@@ -94,4 +108,5 @@ private:
     PluggedNode node;
     QHostAddress networkBindAddress{QHostAddress::AnyIPv4};
     quint16 networkBindPort = 6454;
+    TestPatternSender::DatagramSend patternSend;
 };

@@ -12,6 +12,7 @@
 #include "net/nodetext.h"
 #include "net/seriescheck.h"
 #include "net/seriescheckreport.h"
+#include "net/sharedport.h"
 #include "net/testpatternsender.h"
 #include "series/serieslog.h"
 
@@ -33,6 +34,43 @@ constexpr qint64 ReplyGatherMs = 1000;       // a node's other replies, after it
 constexpr int LongestPatternSeconds = TestPatternSender::MaximumDurationMs / MsPerSecond;
 // The presets' first unit, whose network the interfaces are checked against.
 const QHostAddress PresetNodeAddress(QStringLiteral("2.0.0.15"));
+const QString StopOnConflict = QStringLiteral("stop");
+const QString SendOnConflict = QStringLiteral("send");
+const QString HeldPortAdvice = QStringLiteral(
+    " Fermez cet autre programme, ou relancez avec --share-port pour écouter quand même ; "
+    "test ADRESSE --universe N allume un node sans ouvrir ce port.");
+
+constexpr auto MostUniverses = static_cast<std::size_t>(TestPatternSender::MaximumUniverses);
+
+// "1", "1,2,5-8": port-addresses, each once, in the order given; nullopt,
+// with `failure` saying why, otherwise.
+std::optional<std::vector<int>> universeList(const QString &text, QString &failure)
+{
+    static const QRegularExpression item(QStringLiteral("^([0-9]{1,5})(?:-([0-9]{1,5}))?$"));
+    std::vector<int> universes;
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        const QRegularExpressionMatch match = item.match(part.trimmed());
+        const int first = match.captured(1).toInt();
+        const int last = match.captured(2).isEmpty() ? first : match.captured(2).toInt();
+        if (!match.hasMatch() || last < first || last > ArtNet::MaxPortAddress) {
+            failure = QStringLiteral("%1 n'est pas une liste d'univers (numéros Art-Net de 0 à %2, "
+                                     "séparés par des virgules, ou N-M de N à M)")
+                          .arg(quoted(text))
+                          .arg(ArtNet::MaxPortAddress);
+            return std::nullopt;
+        }
+        for (int universe = first; universe <= last && universes.size() <= MostUniverses; ++universe)
+            if (std::find(universes.begin(), universes.end(), universe) == universes.end())
+                universes.push_back(universe);
+    }
+    if (universes.size() > MostUniverses) {
+        failure = QStringLiteral("%1 : plus de %2 univers, la mire en allume %2 au plus à la fois")
+                      .arg(quoted(text))
+                      .arg(TestPatternSender::MaximumUniverses);
+        return std::nullopt;
+    }
+    return universes;
+}
 
 QJsonObject nodeJson(const SeenNode &node)
 {
@@ -80,6 +118,11 @@ std::optional<NodeDiscovery::Target> CliApp::pollTarget(const QString &text, QSt
 
 bool CliApp::startDiscovery(NodeDiscovery &discovery, int &status)
 {
+    if (!arguments.has(Option::SharePort)
+        && udpPortHeldElsewhere(networkBindAddress, networkBindPort)) {
+        status = fail(Exit::NodeFailure, heldPortWarning(networkBindPort) + HeldPortAdvice);
+        return false;
+    }
     discovery.setPollsByTimer(false);
     discovery.setBindAddress(networkBindAddress, networkBindPort);
     if (!discovery.start()) {
@@ -197,6 +240,11 @@ int CliApp::testPattern()
     const std::optional<NodeDiscovery::Target> target = pollTarget(arguments.operands.front(), failure);
     if (!target)
         return fail(Exit::BadInput, QStringLiteral("test : ") + failure);
+    if (reachesManyNodes(upInterfaceAddresses(), target->address))
+        return fail(Exit::BadInput, QStringLiteral("test : %1 est une adresse de diffusion ou de "
+                                                   "groupe, la mire irait à tous les nodes qui "
+                                                   "l'entendent : donnez l'adresse d'un node")
+                                        .arg(target->address.toString()));
     int seconds = LongestPatternSeconds;
     if (arguments.has(Option::Seconds)) {
         const QString text = arguments.value(Option::Seconds);
@@ -208,60 +256,128 @@ int CliApp::testPattern()
                                             .arg(quoted(text))
                                             .arg(LongestPatternSeconds));
     }
+    const QString onConflict = arguments.has(Option::OnConflict) ? arguments.value(Option::OnConflict)
+                                                                 : StopOnConflict;
+    if (onConflict != StopOnConflict && onConflict != SendOnConflict)
+        return fail(Exit::BadInput, QStringLiteral("--on-conflict : %1 n'est ni %2 ni %3")
+                                        .arg(quoted(onConflict), StopOnConflict, SendOnConflict));
 
-    // The universes the node itself reports, never a guessed numbering.
+    std::vector<int> universes;
+    if (arguments.has(Option::Universe)) {
+        // Sent without listening: nothing to share, no conflict to see.
+        if (arguments.has(Option::SharePort) || arguments.has(Option::OnConflict))
+            return fail(Exit::BadInput, QStringLiteral("--universe : la mire part sans écouter le "
+                                                       "réseau, --share-port et --on-conflict ne "
+                                                       "s'y appliquent pas"));
+        const std::optional<std::vector<int>> given =
+            universeList(arguments.value(Option::Universe), failure);
+        if (!given)
+            return fail(Exit::BadInput, QStringLiteral("--universe : ") + failure);
+        universes = *given;
+    } else {
+        int status = Exit::Done;
+        if (!reportedUniverses(*target, onConflict == SendOnConflict, universes, status))
+            return status;
+    }
+    return runPattern(*target, universes, seconds);
+}
+
+bool CliApp::reportedUniverses(const NodeDiscovery::Target &target, bool despiteConflict,
+                               std::vector<int> &universes, int &status)
+{
+    // The universes the node itself reports, never a guessed numbering. Its
+    // address and its network's broadcast are polled: a unicast poll
+    // reaches one of several nodes at one address, the broadcast all.
     NodeDiscovery discovery(clock);
-    discovery.setTargets({*target});
-    int status = Exit::Done;
+    std::vector<NodeDiscovery::Target> polled = {target};
+    for (const QHostAddress &broadcast : broadcastsToward(upInterfaceAddresses(), target.address))
+        polled.push_back({broadcast, target.port});
+    discovery.setTargets(polled);
     if (!startDiscovery(discovery, status))
-        return status;
-    const auto heardSince = [&discovery, this](qint64 ms) {
+        return false;
+    const auto heardSince = [&discovery, &target, this](qint64 ms) {
         return std::any_of(discovery.nodes().begin(), discovery.nodes().end(),
-                           [ms, this](const SeenNode &node) {
-                               return clock.elapsedMs() - node.firstSeenMs >= ms;
+                           [ms, &target, this](const SeenNode &node) {
+                               return node.address == target.address
+                                      && clock.elapsedMs() - node.firstSeenMs >= ms;
                            });
     };
     listen(discovery, waitMs, [&heardSince] { return heardSince(ReplyGatherMs); });
     discovery.stop();
-    std::vector<int> universes;
+    if (stopRequested())
+        return true; // the pattern does not start, and says so
+    bool answered = false;
     for (const SeenNode &node : discovery.nodes()) {
-        if (node.address != target->address)
+        if (node.address != target.address)
             continue;
+        answered = true;
         for (const int universe : node.universes())
-            universes.push_back(universe);
+            if (std::find(universes.begin(), universes.end(), universe) == universes.end())
+                universes.push_back(universe);
     }
-    const bool answered = std::any_of(discovery.nodes().begin(), discovery.nodes().end(),
-                                      [&target](const SeenNode &node) {
-                                          return node.address == target->address;
-                                      });
-    if (!answered)
-        return fail(Exit::NoNode, QStringLiteral("aucun node n'a répondu à %1").arg(target->address.toString()));
+    if (!answered) {
+        status = fail(Exit::NoNode,
+                      QStringLiteral("aucun node n'a répondu à %1").arg(target.address.toString()));
+        return false;
+    }
+    // Several nodes at one address: named before anything is sent.
+    bool conflict = false;
+    for (const NodeConflict &found : discovery.conflicts()) {
+        if (found.address != target.address)
+            continue;
+        conflict = true;
+        output.print(QStringLiteral("Conflit : ") + found.reason);
+    }
+    if (conflict && !despiteConflict) {
+        status = fail(Exit::NodeFailure,
+                      QStringLiteral("test : plusieurs nodes répondent à %1, la mire n'est pas "
+                                     "envoyée (--on-conflict send l'envoie quand même, une fois "
+                                     "par univers)")
+                          .arg(target.address.toString()));
+        return false;
+    }
+    return true;
+}
 
+int CliApp::runPattern(const NodeDiscovery::Target &target, const std::vector<int> &universes,
+                       int seconds)
+{
+    // Asked to end before the first frame (while the node was asked its
+    // universes).
+    if (stopRequested())
+        return fail(Exit::NodeFailure, QStringLiteral("test : arrêté avant la mire, rien n'a été "
+                                                      "envoyé à %1")
+                                           .arg(target.address.toString()));
     TestPatternSender sender(clock);
+    if (patternSend)
+        sender.setDatagramSend(patternSend);
     sender.setFramesByTimer(false);
     sender.setDurationMs(static_cast<qint64>(seconds) * MsPerSecond);
-    if (!sender.start(target->address, universes, target->port))
+    if (!sender.start(target.address, universes, target.port))
         return fail(Exit::NodeFailure, sender.errorText());
     output.print(QStringLiteral("Mire envoyée à %1, univers %2, pendant %3 s (Ctrl+C pour arrêter)")
-                     .arg(target->address.toString(), universesText(universes))
+                     .arg(target.address.toString(), universesText(sender.universesSent()))
                      .arg(seconds));
-    // Frames on a fixed beat, so that the time spent sending does not slow
-    // the rate below 40 a second.
-    qint64 nextFrame = clock.elapsedMs();
+    // The sender paces the frames on the clock; a stop asked meanwhile
+    // (Ctrl+C, a closed terminal, SIGTERM, a closed output) ends the run
+    // with its black frame before the program returns.
     while (sender.isRunning()) {
         QCoreApplication::processEvents();
         if (stopRequested()) {
             sender.stop();
             break;
         }
-        nextFrame += TestPatternSender::FrameIntervalMs;
-        const qint64 wait = nextFrame - clock.elapsedMs();
+        const qint64 wait = sender.msUntilNextFrame();
         if (wait > 0)
             clock.sleepMs(static_cast<int>(wait));
         else
-            nextFrame = clock.elapsedMs(); // behind: no burst to catch up
-        sender.sendFrame();
+            sender.sendFrame();
     }
-    output.print(QStringLiteral("Mire arrêtée après %1 images : noir envoyé").arg(sender.framesSent()));
+    const QString end = QStringLiteral("Mire arrêtée après %1 images : %2")
+                            .arg(sender.framesSent())
+                            .arg(sender.endText());
+    if (!sender.universesLeftLit().empty())
+        return fail(Exit::NodeFailure, end);
+    output.print(end);
     return Exit::Done;
 }

@@ -14,6 +14,9 @@ const QString Poll = QStringLiteral("--poll");
 const QString Check = QStringLiteral("--check");
 const QString Seconds = QStringLiteral("--seconds");
 const QString ReuseNumber = QStringLiteral("--reuse-number");
+const QString SharePort = QStringLiteral("--share-port");
+const QString Universe = QStringLiteral("--universe");
+const QString OnConflict = QStringLiteral("--on-conflict");
 const QString Help = QStringLiteral("--help");
 const QString ShortHelp = QStringLiteral("-h");
 const QString Version = QStringLiteral("--version");
@@ -100,20 +103,28 @@ const ProgramReference &cliReference()
                             "le préréglage d'une autre unité ; un échec garde le numéro. Ctrl+C "
                             "termine avec un bilan.\n"
                             "Le journal est la mémoire de la série : sans --from, elle continue "
-                            "après le plus grand numéro qu'il tient comme vérifié ; un numéro qu'il "
-                            "tient déjà n'est pas redonné.")},
-            {QStringLiteral("network [--poll ADRESSE] [--wait S] [--json]"),
+                            "après le plus grand numéro qu'il tient (vérifié, ou réservé sans "
+                            "résultat) ; un numéro qu'il tient déjà n'est pas redonné. Plusieurs "
+                            "séries, sur un poste ou sur plusieurs (dossier partagé), peuvent tenir "
+                            "un même journal : chaque numéro y est réservé, sous un verrou "
+                            "(FICHIER.csv.lock), avant que le node soit écrit, et le résultat y est "
+                            "enregistré avant d'être annoncé.")},
+            {QStringLiteral("network [--poll ADRESSE] [--wait S] [--json] [--share-port]"),
              QStringLiteral("les nodes Art-Net qui répondent sur le réseau : adresse, nom, MAC, "
                             "univers (numéro et net.sous-réseau.univers), firmware, et les conflits "
                             "d'adresse")},
-            {QStringLiteral("network --check JOURNAL.csv [--poll ADRESSE] [--wait S]"),
+            {QStringLiteral("network --check JOURNAL.csv [--poll ADRESSE] [--wait S] [--share-port]"),
              QStringLiteral("vérifie une série sur le réseau : chaque unité vérifiée du journal à son "
                             "adresse, seule, avec les univers de son préréglage (comptés de 0 ou de "
                             "1) ; les unités absentes et les nodes hors du journal sont listés")},
-            {QStringLiteral("test ADRESSE [--seconds S]"),
+            {QStringLiteral("test ADRESSE [--seconds S] [--universe LISTE] [--on-conflict "
+                            "stop|send] [--share-port]"),
              QStringLiteral("envoie la mire au node : une couleur par univers qui avance pixel par "
-                            "pixel, sur les univers qu'il déclare, 40 images par seconde, puis du "
-                            "noir")},
+                            "pixel, sur les univers qu'il déclare (ou ceux de --universe), chacun une "
+                            "fois, 40 images par seconde au plus, puis du noir, aussi sur Ctrl+C, "
+                            "SIGTERM ou un terminal fermé ; « noir envoyé » seulement si le noir est "
+                            "parti, sinon les univers qui peuvent rester allumés sont nommés. Une "
+                            "adresse de diffusion est refusée")},
         },
         {
             {Option::Device, {}, QStringLiteral("CHEMIN|SÉRIE"),
@@ -138,8 +149,8 @@ const ProgramReference &cliReference()
                             "(Excel, LibreOffice), et l'unité (rideau et sa taille, ou costume) ; un "
                             "journal existant est lu d'abord et complété, jamais réécrit")},
             {Option::ReuseNumber, {}, {},
-             QStringLiteral("series : redonne quand même un numéro que le journal tient déjà comme "
-                            "vérifié (un node remplacé)")},
+             QStringLiteral("series : redonne quand même le numéro --from que le journal tient "
+                            "déjà (un node remplacé) ; ce numéro seul")},
             {Option::Poll, {}, QStringLiteral("ADRESSE[:PORT]"),
              QStringLiteral("network : n'interroge que cette adresse, ou ces adresses séparées par "
                             "des virgules (sinon la diffusion de chaque interface réseau active)")},
@@ -147,6 +158,20 @@ const ProgramReference &cliReference()
              QStringLiteral("network : le journal d'une série à vérifier")},
             {Option::Seconds, {}, QStringLiteral("S"),
              QStringLiteral("test : durée de la mire, de 1 à 60 secondes (60 par défaut)")},
+            {Option::Universe, {}, QStringLiteral("LISTE"),
+             QStringLiteral("test : ces univers (numéros Art-Net de 0 à 32767, par exemple 1,2,5-8, 64 au "
+                            "plus), sans interroger le node ni ouvrir le port 6454 : la mire part "
+                            "d'un port à elle, à côté d'une console qui écoute")},
+            {Option::OnConflict, {}, QStringLiteral("stop|send"),
+             QStringLiteral("test : quand plusieurs nodes répondent à l'adresse (le conflit est "
+                            "nommé d'abord), stop (par défaut) n'envoie rien ; send envoie la mire "
+                            "quand même, une fois par univers")},
+            {Option::SharePort, {}, {},
+             QStringLiteral("network, test : écoute le port UDP 6454 même si un autre programme de "
+                            "cet ordinateur le tient (une console) ; sans elle, ils s'arrêtent : "
+                            "tant que nodeconfig écoute, l'autre programme n'entend plus ses nodes "
+                            "(Linux donne chaque réponse adressée à cet ordinateur à nodeconfig "
+                            "seul, Windows à l'un des deux au hasard)")},
             HelpEntry,
             VersionEntry,
         },
@@ -160,12 +185,20 @@ const ProgramReference &cliReference()
              QStringLiteral("erreur du node (accès refusé, écriture refusée, pas de réponse), "
                             "vérification échouée, ou USB indisponible (hidapi ne démarre pas) ; "
                             "network : un conflit d'adresse vu, ou avec --check une unité absente, en "
-                            "double ou sur d'autres univers ; port 6454 fermé")},
+                            "double ou sur d'autres univers ; port 6454 fermé, ou tenu par un autre "
+                            "programme (sans --share-port) ; test : un conflit à l'adresse (sans "
+                            "--on-conflict send), un arrêt avant la mire, ou un noir qui n'a pas pu "
+                            "être envoyé")},
             {Exit::BadInput,
              QStringLiteral("mauvaise entrée : arguments, fichier ou valeur ; rien n'a été écrit")},
             {Exit::NoNode,
              QStringLiteral("aucun node branché pendant l'attente (--wait) ; test : le node n'a pas "
                             "répondu")},
+            {Exit::LogFailure,
+             QStringLiteral("series : le journal n'a pas pu enregistrer une ligne (disque plein, "
+                            "fichier supprimé, droits, dossier réseau perdu, verrou tenu par un autre "
+                            "programme) ; la série s'est arrêtée, et un node écrit mais non journalisé "
+                            "est nommé avec son numéro et son adresse")},
         },
     };
     return reference;

@@ -61,6 +61,26 @@ std::vector<QHostAddress> pollBroadcasts(const std::vector<InterfaceAddress> &in
     return broadcasts;
 }
 
+std::vector<QHostAddress> broadcastsToward(const std::vector<InterfaceAddress> &interfaces,
+                                           const QHostAddress &address)
+{
+    std::vector<InterfaceAddress> onItsNetwork;
+    for (const InterfaceAddress &entry : interfaces)
+        if (onNetwork(entry.ip, address, entry.prefixLength))
+            onItsNetwork.push_back(entry);
+    return pollBroadcasts(onItsNetwork);
+}
+
+bool reachesManyNodes(const std::vector<InterfaceAddress> &interfaces, const QHostAddress &address)
+{
+    const quint32 ip = address.toIPv4Address();
+    if (ip == 0 || ip == AllOnes || address.isMulticast())
+        return true;
+    return std::any_of(interfaces.begin(), interfaces.end(), [&](const InterfaceAddress &entry) {
+        return !entry.broadcast.isNull() && entry.broadcast.toIPv4Address() == ip;
+    });
+}
+
 QString missingNetworkAdvice(const std::vector<InterfaceAddress> &interfaces,
                              const QHostAddress &nodeAddress, int prefixLength)
 {

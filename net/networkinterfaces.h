@@ -22,6 +22,17 @@ std::vector<InterfaceAddress> upInterfaceAddresses();
 // The directed broadcast addresses to poll, once each, in interface order.
 std::vector<QHostAddress> pollBroadcasts(const std::vector<InterfaceAddress> &interfaces);
 
+// The directed broadcasts of the interfaces on `address`'s network (their
+// own prefix), once each: a poll there reaches every node that answers at
+// that address, where a unicast poll reaches one of them.
+std::vector<QHostAddress> broadcastsToward(const std::vector<InterfaceAddress> &interfaces,
+                                           const QHostAddress &address);
+
+// Whether a datagram to `address` reaches every node that hears it, not
+// one: 0.0.0.0, 255.255.255.255, a multicast group, or the directed
+// broadcast of one of `interfaces`. The test pattern is never sent there.
+bool reachesManyNodes(const std::vector<InterfaceAddress> &interfaces, const QHostAddress &address);
+
 // The node's network: 2.0.0.0/8 for the presets' addresses (mask 255.0.0.0).
 constexpr int NodeNetworkPrefix = 8;
 

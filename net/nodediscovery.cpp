@@ -1,6 +1,7 @@
 #include "net/nodediscovery.h"
 
 #include "net/networkinterfaces.h"
+#include "net/sharedport.h"
 
 #include <QCoreApplication>
 
@@ -9,16 +10,6 @@
 namespace {
 
 constexpr auto SharedBind = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
-
-// Whether another program holds the port already: an exclusive bind fails.
-bool portHeldElsewhere(const QHostAddress &address, quint16 port)
-{
-    if (port == 0)
-        return false;
-    QUdpSocket probe;
-    const bool free = probe.bind(address, port, QUdpSocket::DontShareAddress);
-    return !free && probe.error() == QAbstractSocket::AddressInUseError;
-}
 
 } // namespace
 
@@ -61,7 +52,7 @@ bool NodeDiscovery::start()
 
 bool NodeDiscovery::bindSocket()
 {
-    const bool shared = portHeldElsewhere(bindAddress, bindPort);
+    const bool shared = udpPortHeldElsewhere(bindAddress, bindPort);
     socket = new QUdpSocket(this);
     if (!socket->bind(bindAddress, bindPort, SharedBind)) {
         setError(socket->error() == QAbstractSocket::AddressInUseError
@@ -77,10 +68,7 @@ bool NodeDiscovery::bindSocket()
         socket = nullptr;
         return false;
     }
-    portWarning = shared ? tr("Le port UDP %1 est partagé avec un autre programme : les "
-                              "réponses des nodes peuvent lui parvenir à lui seul.")
-                               .arg(bindPort)
-                         : QString();
+    portWarning = shared ? sharedPortNote(bindPort) : QString();
     connect(socket, &QUdpSocket::readyRead, this, &NodeDiscovery::readPendingDatagrams);
     return true;
 }

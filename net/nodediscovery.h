@@ -18,9 +18,9 @@
 // three polls is shown as gone. Nothing is sent while stopped.
 //
 // It binds UDP 6454 sharing the port with lighting software that may hold it
-// too; with a shared port the system may give a unicast reply to the other
-// program only (see sharedPortWarning()). Its own polls are never taken for
-// nodes.
+// too; with a shared port the other program may stop hearing its nodes (see
+// sharedPortWarning(); the callers ask net/sharedport.h first). Its own
+// polls are never taken for nodes.
 class NodeDiscovery : public QObject
 {
     Q_OBJECT
@@ -61,7 +61,7 @@ public:
     // What went wrong binding, in French, naming the port; empty otherwise.
     QString errorText() const { return bindError; }
     // When the port is shared with another program that holds it: a French
-    // warning that replies may reach that program only; empty otherwise.
+    // note of what the system does with the replies then; empty otherwise.
     QString sharedPortWarning() const { return portWarning; }
 
     // The port the socket is bound to (the given one, or the free port the

@@ -1,7 +1,8 @@
 // The commands that write a configuration to the node: the form's send, the
 // factory reset, and the curtain and costume set-up. Each writes the report
 // buffer to device 0 and arms the read-back, so that the window ends up
-// showing what the node holds.
+// showing what the node holds. A unit set up with a series log chosen goes
+// through that log as a series' unit does (ui/loggedunits.cpp).
 
 #include "app/console.h"
 #include "app/sharedstate.h"
@@ -9,6 +10,7 @@
 #include "protocol/encoding.h"
 #include "protocol/presets.h"
 #include "protocol/validation.h"
+#include "series/serieslog.h"
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 #include "usb/nodeexchange.h"
@@ -78,12 +80,25 @@ void MainWindow::settleOpenedFile(bool readBack)
 }
 
 // Writes a unit's preset; the number advances only when the node took it,
-// so that a failed write can be repeated with the same number.
-void MainWindow::writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number)
+// so that a failed write can be repeated with the same number. With a
+// series log chosen and a node connected, the number is reserved in it
+// first, and the result stored: a write refused now, a read-back once the
+// search read the node.
+void MainWindow::writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number,
+                           UnitKind kind)
 {
+    // Without a node there is nothing to reserve a number for: the write
+    // fails as it always did.
+    const bool logged = nodeConnected && !chosenSeriesLog().isEmpty();
+    if (logged && !reserveInLog(kind, static_cast<int>(number), preset))
+        return;
     reportBuffer = preset;
-    if (isWholeReport(writeToNode()))
+    const bool written = isWholeReport(writeToNode());
+    if (written)
         numberField->setText(QString::number(number + 1));
+    else if (logged)
+        storeUnitResult(SeriesResult::failed(
+            SeriesResult::writeFailure({WriteResult::WriteFailed, {}}, preset)));
 }
 
 void MainWindow::on_bSend_clicked()
@@ -124,7 +139,7 @@ void MainWindow::on_bAddRideau_clicked()
     const long long number = decimalTextToInteger(ui->numRideau->text());
     writeUnit(curtainReport(number, ui->cbRideau->currentIndex(),
                             reportBuffer[Report::MaxUniverses]),
-              ui->numRideau, number);
+              ui->numRideau, number, UnitKind::Curtain);
 }
 
 void MainWindow::on_bAddCostume_clicked()
@@ -132,5 +147,6 @@ void MainWindow::on_bAddCostume_clicked()
     if (!checkCostumeNumber())
         return;
     const long long number = decimalTextToInteger(ui->numCostume->text());
-    writeUnit(costumeReport(number, reportBuffer[Report::MaxUniverses]), ui->numCostume, number);
+    writeUnit(costumeReport(number, reportBuffer[Report::MaxUniverses]), ui->numCostume, number,
+              UnitKind::Costume);
 }

@@ -50,6 +50,30 @@ can_be_root() {
     [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null 2>&1
 }
 
+# apt-get as root, waiting for another apt-get (a second run, the system's
+# own updates) to let go of its locks instead of failing at once: dpkg's lock
+# is waited for by apt itself, the package lists' lock by trying again.
+APT_LOCK_TRIES=90
+APT_LOCK_PAUSE_S=10
+apt_get() {
+    local errors tries=1 status
+    errors="$(mktemp)"
+    while :; do
+        status=0
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@" \
+            2> >(tee "$errors" >&2) || status=$?
+        wait
+        if [ "$status" -eq 0 ] || ! grep -q 'Could not get lock' "$errors" ||
+            [ "$tries" -ge "$APT_LOCK_TRIES" ]; then
+            rm -f "$errors"
+            return "$status"
+        fi
+        echo "nodeconfig: another apt-get holds its lock; trying again in $APT_LOCK_PAUSE_S s" >&2
+        tries=$((tries + 1))
+        sleep "$APT_LOCK_PAUSE_S"
+    done
+}
+
 # Installs the packages whose file is missing, given as "package:file".
 install_missing() {
     local missing=() entry package file
@@ -71,8 +95,8 @@ install_missing() {
         exit 1
     fi
     echo "nodeconfig: installing ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    apt_get update -qq
+    apt_get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # make_locale LANGUAGE_TERRITORY: makes the UTF-8 locale (fr_FR: fr_FR.UTF-8)

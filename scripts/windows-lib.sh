@@ -93,7 +93,7 @@ Suites: $suite
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-    as_root apt-get update -qq
+    apt_get update -qq
 }
 
 # source_version PACKAGE: the version apt-get source would fetch.

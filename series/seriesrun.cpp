@@ -12,28 +12,8 @@
 
 namespace {
 
-const QString LoggedTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm:ss");
-
-QString failureReason(const WriteOutcome &outcome, const NodeReport &written)
-{
-    switch (outcome.result) {
-    case WriteResult::WriteFailed: return QStringLiteral("écriture refusée par le node");
-    case WriteResult::NoReadBack: return QStringLiteral("le node ne répond pas à la relecture");
-    case WriteResult::Differs:
-        return QStringLiteral("relecture différente (%1)")
-            .arg(differenceLines(written, outcome.readBack).join(QStringLiteral(" ; ")));
-    case WriteResult::Verified: break;
-    }
-    return {};
-}
-
-QString kindName(UnitKind kind, int unit, bool capital)
-{
-    const bool curtain = kind == UnitKind::Curtain;
-    const QString name = capital ? (curtain ? QStringLiteral("Rideau %1") : QStringLiteral("Costume %1"))
-                                 : (curtain ? QStringLiteral("rideau %1") : QStringLiteral("costume %1"));
-    return name.arg(unit);
-}
+const QString HeldTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm:ss");
+constexpr int MsPerSecond = 1000;
 
 // The series' exchanges run at its own pace for as long as a poll lasts;
 // the window's search and the command line keep theirs otherwise.
@@ -55,29 +35,14 @@ SeriesRun::SeriesRun(const SeriesPlan &plan, NodeFinder &finder, Clock &clock,
                      LineOutput &output, SeriesLog &log)
     : plan(plan), finder(finder), clock(clock), output(output), log(log), number(plan.from)
 {
+    heldAtStart = heldNumbers(log.rows(), 0, log.rowsAtOpen());
+    if (plan.reuseLogged)
+        reuse = plan.from;
 }
 
 QString SeriesRun::unitName(int unit, bool capital) const
 {
-    return kindName(plan.kind, unit, capital);
-}
-
-std::optional<int> SeriesRun::numberAfter(const std::vector<SeriesRow> &rows)
-{
-    std::optional<int> next;
-    for (const SeriesRow &row : rows) {
-        if (row.verified())
-            next = std::max(next.value_or(0), row.number + 1);
-    }
-    return next;
-}
-
-const SeriesRow *SeriesRun::verifiedRow(const std::vector<SeriesRow> &rows, int unit)
-{
-    const auto found = std::find_if(rows.rbegin(), rows.rend(), [unit](const SeriesRow &row) {
-        return row.verified() && row.number == unit;
-    });
-    return found == rows.rend() ? nullptr : &*found;
+    return ::unitName(plan.kind, unit, capital);
 }
 
 // The address names the only number the node can be; its preset is then
@@ -105,7 +70,18 @@ bool SeriesRun::finished() const
 
 bool SeriesRun::unitUnderWay() const
 {
-    return phase == Phase::Reading || phase == Phase::Storing || phase == Phase::ReadingBack;
+    switch (phase) {
+    case Phase::Reading:
+    case Phase::Reserving:
+    case Phase::Storing:
+    case Phase::ReadingBack:
+    case Phase::Recording: return true;
+    case Phase::StartUnit:
+    case Phase::WaitingForNode:
+    case Phase::WaitingForUnplug:
+    case Phase::Done: break;
+    }
+    return false;
 }
 
 void SeriesRun::run()
@@ -138,8 +114,10 @@ std::optional<SeriesRun::Step> SeriesRun::advance()
     case Phase::StartUnit: return startUnit();
     case Phase::WaitingForNode: return lookForNode();
     case Phase::Reading: return readNode();
+    case Phase::Reserving: return reserve();
     case Phase::Storing: phase = Phase::ReadingBack; return readBack();
     case Phase::ReadingBack: return readBack();
+    case Phase::Recording: return storeRecord();
     case Phase::WaitingForUnplug: return lookForUnplug();
     case Phase::Done: break;
     }
@@ -161,23 +139,36 @@ NodeWait SeriesRun::nodeWait() const
 
 bool SeriesRun::loggedBefore(int unit)
 {
-    if (plan.reuseLogged)
+    if (reuse == unit)
         return false;
-    const SeriesRow *const row = verifiedRow(log.rows(), unit);
-    if (!row)
+    const auto held = heldAtStart.find(unit);
+    if (held == heldAtStart.end())
         return false;
-    output.note(QStringLiteral("Le journal %1 tient déjà le %2 (%3), vérifié le %4, ligne %5 : "
-                               "la série s'arrête avant de redonner ce numéro")
-                    .arg(quoted(log.path()), unitName(unit), row->address,
-                         row->time.toString(LoggedTimeFormat))
-                    .arg(row->line));
+    output.note(heldNumberText(log.path(), unitName(unit), held->second)
+                + QStringLiteral(" : la série s'arrête avant de redonner ce numéro"));
     return true;
+}
+
+void SeriesRun::noteUnfinished()
+{
+    if (unfinishedSaid)
+        return;
+    unfinishedSaid = true;
+    for (const SeriesRow &row : unfinishedReservations(heldAtStart))
+        output.note(QStringLiteral("Le journal %1 tient le numéro %2 (%3) réservé le %4 sans "
+                                   "résultat, ligne %5 : écriture interrompue, ou en cours sur un "
+                                   "autre poste ; ce numéro n'est pas redonné")
+                        .arg(quoted(log.path()))
+                        .arg(row.number)
+                        .arg(row.address, row.time.toString(HeldTimeFormat))
+                        .arg(row.line));
 }
 
 std::optional<SeriesRun::Step> SeriesRun::startUnit()
 {
     if (finished() || stopping())
         return finish();
+    noteUnfinished();
     const QString numberFailure = unitNumberFailure(QString::number(number), plan.kind);
     if (!numberFailure.isEmpty()) {
         output.note(numberFailure);
@@ -225,34 +216,87 @@ std::optional<SeriesRun::Step> SeriesRun::readNode()
     if (!current) {
         if (retries->another())
             return pauseFor(ReadRetries::PauseMs);
-        failed(QStringLiteral("le node ne répond pas"), std::nullopt);
-        return unitEnded();
+        return failed(SeriesResult::noAnswer(), std::nullopt);
     }
     seen = *current;
     if (readObserver)
         readObserver(seen);
-    if (const DoneUnit *unit = findDone(seen)) {
-        alreadyDone(*unit, seen);
-        return unitEnded();
-    }
+    if (const DoneUnit *unit = findDone(seen))
+        return alreadyDone(*unit, seen);
     const std::optional<HeldUnit> held = heldUnit(seen);
     const bool sameUnit = held && held->number == number && held->kind == plan.kind
                           && (plan.kind == UnitKind::Costume || held->size == plan.size);
-    if (held && !sameUnit) {
-        otherUnit(*held, seen);
-        return unitEnded();
-    }
+    if (held && !sameUnit)
+        return otherUnit(*held, seen);
     noteSharedSerial(unitNode);
-    return writeUnit(seen);
+    lockTries = 0;
+    phase = Phase::Reserving;
+    return std::nullopt;
 }
 
-std::optional<SeriesRun::Step> SeriesRun::writeUnit(const NodeReport &current)
+std::optional<SeriesRun::Step> SeriesRun::waitForLock()
 {
-    written = preset(current);
-    if (!link->write(written)) {
-        failed(failureReason({WriteResult::WriteFailed, {}}, written), current);
-        return unitEnded();
+    if (log.tryLock())
+        return std::nullopt;
+    if (!log.lockHeldElsewhere())
+        return logFailure(log.lockFailure());
+    if (++lockTries < SeriesLog::LockTries)
+        return pauseFor(SeriesLog::LockRetryMs);
+    return logFailure(QStringLiteral("%1 depuis plus de %2 s")
+                          .arg(log.lockFailure())
+                          .arg(SeriesLog::LockTries * SeriesLog::LockRetryMs / MsPerSecond));
+}
+
+// The number goes forward past those other programs took since the run
+// began; one the log held then ends the run, as at the start of a unit.
+std::optional<int> SeriesRun::takeNumber()
+{
+    const HeldNumbers takenSince = heldNumbers(log.rows(), log.rowsAtOpen());
+    for (int unit = number;; ++unit) {
+        const QString numberFailure = unitNumberFailure(QString::number(unit), plan.kind);
+        if (!numberFailure.isEmpty()) {
+            output.note(numberFailure);
+            return std::nullopt;
+        }
+        if (loggedBefore(unit))
+            return std::nullopt;
+        if (takenSince.count(unit) > 0)
+            continue;
+        if (unit != number) {
+            const SeriesRow &taken = takenSince.at(number);
+            output.note(QStringLiteral("Le journal %1 tient désormais le %2 (ligne %3, un autre "
+                                       "programme) : ce node devient le %4")
+                            .arg(quoted(log.path()), unitName(number))
+                            .arg(taken.line)
+                            .arg(unitName(unit)));
+        }
+        return unit;
     }
+}
+
+std::optional<SeriesRun::Step> SeriesRun::reserve()
+{
+    if (const std::optional<Step> waiting = waitForLock())
+        return waiting;
+    const SeriesLog::Reservation reservation = log.reserve(
+        [this] { return takeNumber(); },
+        [this](int unit) {
+            number = unit;
+            written = preset(seen);
+            return rowOf(number, addressText(written), seen, SeriesResult::reserved());
+        });
+    // The lock is kept until the unit's result is stored.
+    if (!reservation.failure.isEmpty())
+        return logFailure(reservation.failure);
+    if (!reservation.number)
+        return finish();
+    return writeUnit();
+}
+
+std::optional<SeriesRun::Step> SeriesRun::writeUnit()
+{
+    if (!link->write(written))
+        return failed(SeriesResult::writeFailure({WriteResult::WriteFailed, {}}, written), seen);
     retries.emplace(clock, plan.retryWindowMs);
     phase = Phase::Storing;
     return pauseFor(StorePauseMs);
@@ -267,10 +311,65 @@ std::optional<SeriesRun::Step> SeriesRun::readBack()
         readObserver(*current);
     const WriteOutcome outcome = readBackOutcome(current, written);
     if (outcome.result == WriteResult::Verified)
-        verified(outcome.readBack);
-    else
-        failed(failureReason(outcome, written), seen);
+        return verified(outcome.readBack);
+    return failed(SeriesResult::writeFailure(outcome, written), seen);
+}
+
+std::optional<SeriesRun::Step> SeriesRun::record(const SeriesRow &row, Attempt attempt,
+                                                 const QString &line)
+{
+    pending = {row, attempt, line};
+    lockTries = 0;
+    phase = Phase::Recording;
+    return std::nullopt;
+}
+
+std::optional<SeriesRun::Step> SeriesRun::storeRecord()
+{
+    if (const std::optional<Step> waiting = waitForLock())
+        return waiting;
+    const QString failure = log.append(pending.row);
+    log.unlock();
+    if (!failure.isEmpty())
+        return logFailure(failure);
+    output.print(pending.line);
+    count(pending.row, pending.attempt);
     return unitEnded();
+}
+
+// Said on standard output where the unit's line would have been: a script
+// reading the results sees it.
+SeriesRun::Step SeriesRun::logFailure(const QString &why)
+{
+    log.unlock();
+    logFailed = true;
+    if (phase != Phase::Recording) {
+        const QString reason =
+            QStringLiteral("le numéro ne peut pas être réservé dans le journal (%1)").arg(why);
+        output.print(QStringLiteral("%1 : %2 ; %3 n'est pas écrit ; la série s'arrête")
+                         .arg(unitName(number, true), reason, unitNode.label()));
+        // An attempt the log could not keep: the window shows it all the same.
+        count(rowFor(number, seen, SeriesResult::failed(reason), Attempt::Failed), Attempt::Failed);
+        return finish();
+    }
+    SeriesRow row = pending.row;
+    if (pending.attempt == Attempt::Verified) {
+        output.print(QStringLiteral("%1 : %2, écrit et relu identique sur %3, mais NON "
+                                    "JOURNALISÉ (%4) : le numéro %5 reste réservé dans le journal "
+                                    "; la série s'arrête")
+                         .arg(unitName(number, true), row.address, unitNode.label(), why)
+                         .arg(number));
+        row.result = QStringLiteral("écrit et relu identique, non journalisé : %1").arg(why);
+        count(row, Attempt::NotLogged);
+    } else {
+        output.print(pending.line);
+        output.print(QStringLiteral("Cette ligne n'a pas pu être enregistrée dans le journal "
+                                    "(%1) ; la série s'arrête")
+                         .arg(why));
+        row.result += QStringLiteral(" (non journalisé : %1)").arg(why);
+        count(row, pending.attempt);
+    }
+    return finish();
 }
 
 std::optional<SeriesRun::Step> SeriesRun::unitEnded()
@@ -296,56 +395,80 @@ std::optional<SeriesRun::Step> SeriesRun::lookForUnplug()
 
 SeriesRun::Step SeriesRun::finish()
 {
+    log.unlock();
     link.reset();
     phase = Phase::Done;
     printSummary();
     return Step::Done;
 }
 
-void SeriesRun::verified(const NodeReport &readBack)
+std::optional<SeriesRun::Step> SeriesRun::verified(const NodeReport &readBack)
 {
     const int capacity = capacityFromByte(readBack[Report::MaxUniverses]);
-    output.print(QStringLiteral("%1 : %2, %3 univers, %4 : %5")
-                     .arg(unitName(number, true), addressText(written), QString::number(capacity),
-                          unitNode.label(), SeriesResult::verified()));
-    record(number, readBack, SeriesResult::verified(), Attempt::Verified);
-    done.push_back({number, unitNode.serial, written});
-    ++number;
-    failurePending = false;
+    const QString line = QStringLiteral("%1 : %2, %3 univers, %4 : %5")
+                             .arg(unitName(number, true), addressText(written),
+                                  QString::number(capacity), unitNode.label(),
+                                  SeriesResult::verified());
+    return record(rowFor(number, readBack, SeriesResult::verified(), Attempt::Verified),
+                  Attempt::Verified, line);
 }
 
-void SeriesRun::alreadyDone(const DoneUnit &unit, const NodeReport &current)
+std::optional<SeriesRun::Step> SeriesRun::alreadyDone(const DoneUnit &unit,
+                                                      const NodeReport &current)
 {
-    ++alreadyDoneCount;
-    output.print(QStringLiteral("Node %1 déjà configuré dans cette série (%2) : pas réécrit")
-                     .arg(unitNode.label(), unitName(unit.number)));
-    record(unit.number, current, SeriesResult::alreadyDone(), Attempt::AlreadyDone);
+    const QString line = QStringLiteral("Node %1 déjà configuré dans cette série (%2) : pas réécrit")
+                             .arg(unitNode.label(), unitName(unit.number));
+    return record(rowFor(unit.number, current, SeriesResult::alreadyDone(), Attempt::AlreadyDone),
+                  Attempt::AlreadyDone, line);
 }
 
 // Written earlier, by another run or by hand: the technician decides
 // whether it goes back in its box or is renumbered.
-void SeriesRun::otherUnit(const HeldUnit &held, const NodeReport &current)
+std::optional<SeriesRun::Step> SeriesRun::otherUnit(const HeldUnit &held,
+                                                    const NodeReport &current)
 {
-    ++alreadyDoneCount;
-    const QString heldName = kindName(held.kind, held.number, false);
+    const QString heldName = ::unitName(held.kind, held.number);
     const QString address = addressText(current);
-    output.print(QStringLiteral("Node %1 : %2 ; débranchez-le, ou renumérotez-le à la main : le "
-                                "numéro reste %3")
-                     .arg(unitNode.label(), SeriesResult::otherUnit(heldName, address))
-                     .arg(number));
+    const QString line = QStringLiteral("Node %1 : %2 ; débranchez-le, ou renumérotez-le à la "
+                                        "main : le numéro reste %3")
+                             .arg(unitNode.label(), SeriesResult::otherUnit(heldName, address))
+                             .arg(number);
     SeriesRow row = rowOf(held.number, address, current, SeriesResult::otherUnit(heldName, address));
     row.kind = held.kind;
     row.size = held.size;
-    keep(row, Attempt::OtherUnit);
+    return record(row, Attempt::OtherUnit, line);
 }
 
-void SeriesRun::failed(const QString &reason, const std::optional<NodeReport> &current)
+std::optional<SeriesRun::Step> SeriesRun::failed(const QString &reason,
+                                                 const std::optional<NodeReport> &current)
 {
-    ++failures;
-    failurePending = true;
-    output.print(QStringLiteral("%1 : échec, %2 ; %3 : le numéro reste %4")
-                     .arg(unitName(number, true), reason, unitNode.label(), QString::number(number)));
-    record(number, current, SeriesResult::failed(reason), Attempt::Failed);
+    const QString line = QStringLiteral("%1 : échec, %2 ; %3 : le numéro reste %4")
+                             .arg(unitName(number, true), reason, unitNode.label(),
+                                  QString::number(number));
+    return record(rowFor(number, current, SeriesResult::failed(reason), Attempt::Failed),
+                  Attempt::Failed, line);
+}
+
+// The attempt is counted once its row is stored (or known lost).
+void SeriesRun::count(const SeriesRow &row, Attempt attempt)
+{
+    history.push_back({row, attempt});
+    switch (attempt) {
+    case Attempt::Verified:
+    case Attempt::NotLogged:
+        done.push_back({number, unitNode.serial, written});
+        if (reuse == number)
+            reuse.reset();
+        ++number;
+        failurePending = false;
+        break;
+    case Attempt::AlreadyDone:
+    case Attempt::OtherUnit: ++alreadyDoneCount; break;
+    case Attempt::Failed:
+        ++failures;
+        failurePending = true;
+        break;
+    }
 }
 
 // A node is taken for a unit of this run by its configuration alone: nodes
@@ -395,19 +518,13 @@ SeriesRow SeriesRun::rowOf(int unit, const QString &address,
     return row;
 }
 
-void SeriesRun::record(int unit, const std::optional<NodeReport> &current, const QString &result,
-                       Attempt attempt)
+SeriesRow SeriesRun::rowFor(int unit, const std::optional<NodeReport> &current,
+                            const QString &result, Attempt attempt) const
 {
     const QString address = attempt == Attempt::AlreadyDone && current
                                 ? addressText(*current)
                                 : addressText(preset(current.value_or(NodeReport{})));
-    keep(rowOf(unit, address, current, result), attempt);
-}
-
-void SeriesRun::keep(const SeriesRow &row, Attempt attempt)
-{
-    log.append(row);
-    history.push_back({row, attempt});
+    return rowOf(unit, address, current, result);
 }
 
 void SeriesRun::printSummary()

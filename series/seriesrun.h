@@ -7,6 +7,7 @@
 #include "link/readretries.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
+#include "series/heldnumbers.h"
 #include "series/serieslog.h"
 
 #include <functional>
@@ -19,7 +20,8 @@ struct SeriesPlan {
     int size = 0;             // curtain size index
     int count = 0;            // units to set up; 0: until stopped
     qint64 retryWindowMs = 0; // for each node's reads
-    // Whether a number the log holds as verified may be given again.
+    // Whether `from`, which the log holds, may be given again: that one
+    // number alone.
     bool reuseLogged = false;
 };
 
@@ -35,15 +37,25 @@ struct HeldUnit {
 // N+1. A node that holds exactly a configuration this run wrote is not
 // written again, whatever its serial number; a node that holds another
 // unit's preset is named and left as it is; a failed write or verification
-// keeps N. With a log, the numbers it holds as verified are not given
-// again unless the plan says so.
+// keeps N.
+//
+// With a log, a number is reserved before a node is written: under the
+// log's lock, the run reads the log again, takes the next number no row
+// holds (other programs may share the log), and stores a row saying that
+// number is being written; only then is the node written. Its result row
+// is stored before the unit is said verified, and the lock let go: it is
+// held for one unit at most. A row that cannot be stored ends the run:
+// nothing is written that the log does not remember. A number the log held
+// when the run began ends the run before it is given again, unless the
+// plan reuses that one number.
 //
 // The run goes forward by polls, so that the console's loop and the
 // window's timers drive the same rules: each poll does at most one exchange
-// with a node, then says how long to wait before the next: a poll interval
-// while it waits for a node to come or go, a pause within a unit (the
-// node's store pause after the write, a read tried again). A unit being
-// written is never cut short: a stop is seen only between units.
+// with a node, or one try at the log's lock, then says how long to wait
+// before the next: a poll interval while it waits for a node to come or go,
+// a pause within a unit (the node's store pause after the write, a read
+// tried again, the log's lock tried again). A unit under way is never cut
+// short: a stop is seen only between units.
 class SeriesRun
 {
 public:
@@ -51,7 +63,9 @@ public:
     static constexpr int StorePauseMs = 500;
 
     enum class Step { Wait, Pause, Done };
-    enum class Attempt { Verified, AlreadyDone, OtherUnit, Failed };
+    // NotLogged: written and verified, but its result row could not be
+    // stored (its number stays reserved in the log).
+    enum class Attempt { Verified, AlreadyDone, OtherUnit, Failed, NotLogged };
     struct AttemptRecord {
         SeriesRow row;
         Attempt attempt;
@@ -82,6 +96,8 @@ public:
     bool isDone() const { return phase == Phase::Done; }
     // A failure that no later unit made good.
     bool endedOnFailure() const { return failurePending; }
+    // The run ended because a row could not be stored in the log.
+    bool endedOnLogFailure() const { return logFailed; }
     // The number the next node gets.
     int nextNumber() const { return number; }
     int verifiedCount() const { return static_cast<int>(done.size()); }
@@ -92,10 +108,6 @@ public:
     // "rideau 3", or "Rideau 3" at the start of a line.
     QString unitName(int unit, bool capital = false) const;
 
-    // The number after the highest the rows hold as verified, if any.
-    static std::optional<int> numberAfter(const std::vector<SeriesRow> &rows);
-    // The last row that holds `number` as verified, if any.
-    static const SeriesRow *verifiedRow(const std::vector<SeriesRow> &rows, int number);
     // The unit preset a configuration holds, of any kind and number.
     static std::optional<HeldUnit> heldUnit(const NodeReport &configuration);
 
@@ -104,8 +116,10 @@ private:
         StartUnit,
         WaitingForNode,
         Reading,
+        Reserving,
         Storing,
         ReadingBack,
+        Recording,
         WaitingForUnplug,
         Done
     };
@@ -120,7 +134,7 @@ private:
     std::optional<Step> startUnit();
     std::optional<Step> lookForNode();
     std::optional<Step> readNode();
-    std::optional<Step> writeUnit(const NodeReport &current);
+    std::optional<Step> writeUnit();
     std::optional<Step> readBack();
     std::optional<Step> lookForUnplug();
     // A pause within the unit, before the phase goes on.
@@ -130,14 +144,26 @@ private:
     Step finish();
     bool stopping() const;
     NodeWait nodeWait() const;
-    // The number the log already holds as verified, said once.
+    // The number the log held when the run began, said once.
     bool loggedBefore(int unit);
+    // The unfinished reservations the log held when the run began, said once.
+    void noteUnfinished();
+    // One try at the log's lock: nullopt once held, else the step to take.
+    std::optional<Step> waitForLock();
+    // Under the lock, the log read again: the number this node gets, or
+    // nullopt when the run is to end (said).
+    std::optional<int> takeNumber();
+    std::optional<Step> reserve();
+    // The row of the attempt, stored before its line is said.
+    std::optional<Step> storeRecord();
+    // A row could not be stored: said, with what it means for the unit.
+    Step logFailure(const QString &why);
 
-    void verified(const NodeReport &readBack);
-    void alreadyDone(const DoneUnit &unit, const NodeReport &current);
-    void otherUnit(const HeldUnit &held, const NodeReport &current);
+    std::optional<Step> verified(const NodeReport &readBack);
+    std::optional<Step> alreadyDone(const DoneUnit &unit, const NodeReport &current);
+    std::optional<Step> otherUnit(const HeldUnit &held, const NodeReport &current);
     // A failed attempt; `seen` is the node's configuration when it was read.
-    void failed(const QString &reason, const std::optional<NodeReport> &seen);
+    std::optional<Step> failed(const QString &reason, const std::optional<NodeReport> &seen);
     // The unit of this run whose configuration the node holds, if any.
     const DoneUnit *findDone(const NodeReport &current) const;
     // Says so when the node reports the serial number of an earlier unit.
@@ -145,10 +171,13 @@ private:
     NodeReport preset(const NodeReport &current) const;
     SeriesRow rowOf(int unit, const QString &address, const std::optional<NodeReport> &current,
                     const QString &result) const;
-    void record(int unit, const std::optional<NodeReport> &seen, const QString &result,
-                Attempt attempt);
-    // Appends the row to the log and the attempts.
-    void keep(const SeriesRow &row, Attempt attempt);
+    SeriesRow rowFor(int unit, const std::optional<NodeReport> &seen, const QString &result,
+                     Attempt attempt) const;
+    // The attempt's row is stored next; once it is, its line is said and
+    // the attempt counted.
+    std::optional<Step> record(const SeriesRow &row, Attempt attempt, const QString &line);
+    // The attempt, counted once its row is stored.
+    void count(const SeriesRow &row, Attempt attempt);
     bool finished() const;
     void printSummary();
 
@@ -163,6 +192,19 @@ private:
     std::optional<ReadRetries> retries;
     NodeReport seen{};    // the node's configuration as first read
     NodeReport written{}; // the unit's configuration, once written
+    // The attempt whose row is being stored, and the line said after.
+    struct Record {
+        SeriesRow row;
+        Attempt attempt = Attempt::Failed;
+        QString line;
+    };
+    Record pending;
+    int lockTries = 0;
+    // The numbers the log held when the run began.
+    HeldNumbers heldAtStart;
+    std::optional<int> reuse; // the one held number this run may give again
+    bool unfinishedSaid = false;
+    bool logFailed = false;
     int pause = 0;
     int number;
     int failures = 0;

@@ -7,6 +7,7 @@
 #include "link/lineoutput.h"
 #include "link/clock.h"
 #include "link/stoprequest.h"
+#include "series/serieslog.h"
 #include "sim/fakehid.h"
 #include "testsupport.h"
 #include "usb/hidtransport.h"
@@ -91,6 +92,20 @@ inline std::vector<int> &transportPauses()
 {
     static std::vector<int> pauses;
     return pauses;
+}
+
+// A series log's rows after its first `before`, as "number result" (the
+// result's first word); the reason when the file is no series log.
+inline QStringList logRowsAfter(const QString &path, std::size_t before)
+{
+    std::vector<SeriesRow> rows;
+    const QString failure = SeriesLog::read(path, rows);
+    if (!failure.isEmpty())
+        return {failure};
+    QStringList read;
+    for (std::size_t index = before; index < rows.size(); ++index)
+        read << QString::number(rows[index].number) + ' ' + rows[index].result.section(' ', 0, 0);
+    return read;
 }
 
 // Puts everything back as at start, the stop flag included.

@@ -106,7 +106,8 @@ void TestCli::help()
     const QString help = run.lines.printed.join('\n');
     for (const char *word : {"list", "show", "save FICHIER", "load FICHIER", "set CHAMP=VALEUR",
                              "factory-reset", "curtain N", "costume N", "series curtain|costume",
-                             "--device", "--wait", "Codes de sortie", "3  aucun node"})
+                             "--device", "--wait", "Codes de sortie", "3  aucun node",
+                             "4  series : le journal"})
         QVERIFY2(help.contains(QString::fromUtf8(word)), word);
 }
 

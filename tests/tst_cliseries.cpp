@@ -4,9 +4,15 @@
 #include "cli/exitstatus.h"
 #include "clitestsupport.h"
 #include "protocol/presets.h"
+#include "series/heldnumbers.h"
+#include "series/serieslog.h"
+#include "series/seriesrun.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -81,7 +87,11 @@ class TestCliSeries : public QObject
 
 private slots:
     void init() { resetCliState(); }
-    void cleanup() { clearStopRequest(); }
+    void cleanup()
+    {
+        clearStopRequest();
+        SeriesLog::setSync({});
+    }
     void seriesOnABench();
     void nodesTellApartByConfiguration_data();
     void nodesTellApartByConfiguration();
@@ -91,6 +101,8 @@ private slots:
     void logNotASeriesLog();
     void logIsTheMemory_data();
     void logIsTheMemory();
+    void logFaults_data();
+    void logFaults();
 };
 
 // Four curtains: a replugged unit with a serial number and one without are
@@ -177,8 +189,18 @@ void TestCliSeries::seriesOnABench()
     QCOMPARE(writesTo(c), 2);
     QCOMPARE(writesTo(e), 0);
 
-    const QStringList rows = csvRows(logPath);
-    QCOMPARE(rows.size(), 9);
+    // Each write has its reservation before it.
+    QStringList rows = csvRows(logPath);
+    QCOMPARE(rows.size(), 15);
+    const QStringList reservations = rows.filter(";réservé;");
+    QCOMPARE(reservations.size(), 6);
+    for (const QString &reservation : reservations) {
+        const int at = int(rows.indexOf(reservation));
+        QVERIFY2(rows[at + 1].section(';', 0, 0) == reservation.section(';', 0, 0),
+                 qPrintable(rows.join('\n')));
+    }
+    for (const QString &reservation : reservations)
+        rows.removeOne(reservation);
     QCOMPARE(rows[0], QString("numéro;adresse;capacité;série;heure;résultat;unité"));
     QVERIFY2(rows[1].startsWith("1;2.0.0.15;16;A1;2024-05-01T14:00:"), qPrintable(rows[1]));
     QVERIFY(rows[1].endsWith(";vérifié;rideau 4X2"));
@@ -461,6 +483,365 @@ void TestCliSeries::logIsTheMemory()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), log);
     }
+}
+
+namespace {
+
+constexpr int PageSize = 4096;
+// Room for one row of unit 6 without a serial number (56 bytes), not two.
+constexpr int RoomForOneRow = 80;
+const QByteArray LoggedOneToFive = LogHeader + LoggedOneToThree
+                                   + "4;2.0.0.18;16;A4;2024-04-30T10:03:00;vérifié;rideau 2X1\n"
+                                     "5;2.0.0.19;16;A5;2024-04-30T10:04:00;vérifié;rideau 2X1\n";
+const QString FormulaSerial = QStringLiteral("=HYPERLINK(\"http://x\";\"y\")");
+
+// A small tmpfs of the test's own, mounted in a temporary folder (root on
+// Linux only), that the test fills to leave a given room in the log's last
+// block and one free block, for the log's lock file, or none.
+class SmallFileSystem
+{
+public:
+    SmallFileSystem()
+    {
+        QProcess mount;
+        mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder.path()});
+        if (!mount.waitForFinished() || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
+            failure = "no tmpfs can be mounted here (root on Linux only): "
+                      + QString::fromLocal8Bit(mount.readAllStandardError()).trimmed() + mount.errorString();
+    }
+    ~SmallFileSystem()
+    {
+        if (failure.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {folder.path()});
+    }
+    QString path(const QString &name) const { return folder.filePath(name); }
+
+    // Writes the log so that its last block has `room` bytes left, then
+    // fills the rest but `freeBlocks` blocks.
+    bool fill(const QByteArray &log, int room, int freeBlocks)
+    {
+        QFile file(path("série.csv"));
+        // A row of an earlier unit, its serial number as long as it takes.
+        const QByteArray start = "0;2.0.0.14;16;";
+        const QByteArray end = ";2024-04-30T09:00:00;vérifié;rideau 2X1\n";
+        const int serial = 2 * PageSize - room - (log.size() + start.size() + end.size()) % PageSize;
+        const QByteArray padded = log + start + QByteArray(serial % PageSize, 'P') + end;
+        if (!file.open(QIODevice::WriteOnly) || file.write(padded) != padded.size())
+            return false;
+        file.close();
+        QFile spare(path("spare"));
+        spare.open(QIODevice::WriteOnly);
+        spare.write(QByteArray(PageSize * freeBlocks, 'S'));
+        spare.close();
+        QFile filler(path("filler"));
+        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        while (filler.write(QByteArray(PageSize, 'F')) == PageSize) {
+        }
+        filler.close();
+        return spare.remove() && (padded.size() + room) % PageSize == 0;
+    }
+
+    QString failure;
+
+private:
+    QTemporaryDir folder;
+};
+
+// Keeps the lines; a unit said verified must have its row in the log
+// already. With stopOnPrint, a line that is said raises the stop flag, as
+// standard output does when no one reads it any more.
+class LogCheckingLines : public CapturedLines
+{
+public:
+    void print(const QString &line) override
+    {
+        CapturedLines::print(line);
+        if (line.endsWith(": " + SeriesResult::verified())) {
+            std::vector<SeriesRow> rows;
+            SeriesLog::read(logPath, rows);
+            const int unit = line.section(' ', 1, 1).toInt();
+            if (heldNumbers(rows).count(unit) == 0 || !heldNumbers(rows).at(unit).verified())
+                saidBeforeStored << line;
+        }
+        if (stopOnPrint)
+            requestStop();
+    }
+
+    QString logPath;
+    bool stopOnPrint = false;
+    QStringList saidBeforeStored;
+};
+
+// The content of a lock file left by a program that is gone: this
+// process's own, with the number of a process that ended.
+QByteArray deadProgramLock(const QString &lockPath)
+{
+    QLockFile own(lockPath);
+    own.lock();
+    QFile file(lockPath);
+    file.open(QIODevice::ReadOnly);
+    QByteArray content = file.readAll();
+    file.close();
+    own.unlock();
+    QProcess gone;
+    gone.start(QCoreApplication::applicationFilePath(), {"-functions"});
+    gone.waitForStarted();
+    const qint64 pid = gone.processId();
+    gone.waitForFinished();
+    return QByteArray::number(pid) + content.mid(content.indexOf('\n'));
+}
+
+} // namespace
+
+void TestCliSeries::logFaults_data()
+{
+    QTest::addColumn<QByteArray>("log");      // before the run; empty: a new log
+    QTest::addColumn<QStringList>("options"); // after "series curtain"
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines");   // said, from their start; %1: the log
+    QTest::addColumn<QStringList>("rows");    // appended to the log: "number result"
+    QTest::addColumn<QStringList>("units");   // "node number": the curtain it holds; 0: none
+    QTest::addColumn<int>("next");            // the number after those the log holds; 0: none
+
+    const QStringList once = {"--count", "1"};
+    const QStringList untilStopped;
+    const QString notReserved = "Rideau 6 : le numéro ne peut pas être réservé dans le journal (";
+    QTest::newRow("two runs on one log, opened before either writes: the second takes the next")
+        << LoggedOneToFive << once << "second run" << Exit::Done
+        << QStringList{"Rideau 6 : 2.0.0.20", "Le journal « %1 » tient désormais le rideau 6 (ligne 8, "
+                       "un autre programme) : ce node devient le rideau 7", "Rideau 7 : 2.0.0.21"}
+        << QStringList{"6 réservé", "6 vérifié", "7 réservé", "7 vérifié"}
+        << QStringList{"B 6", "A 7"} << 8;
+    QTest::newRow("the file system full before the reservation: nothing written")
+        << LoggedOneToFive << once << "disk full" << Exit::LogFailure
+        << QStringList{notReserved + "« %1 » : écriture impossible ("} << QStringList{}
+        << QStringList{"A 0"} << 6;
+    QTest::newRow("the file system full, the lock cannot be made: nothing looked for")
+        << LoggedOneToFive << once << "disk full, no block" << Exit::LogFailure
+        << QStringList{"nodeconfig-cli: --log : « %1 » : le verrou « %1.lock » ne peut pas être créé"}
+        << QStringList{} << QStringList{"A 0"} << 6;
+    QTest::newRow("the file system full between reservation and result: reported, not given again")
+        << LoggedOneToFive << once << "disk full after one row" << Exit::LogFailure
+        << QStringList{"Rideau 6 : 2.0.0.20, écrit et relu identique sur fakehid:0 (sans numéro de "
+                       "série), mais NON JOURNALISÉ (« %1 » : écriture impossible ("}
+        << QStringList{"6 réservé"} << QStringList{"A 6"} << 7;
+    QTest::newRow("the sync to disk fails: nothing written")
+        << LoggedOneToFive << once << "sync fails" << Exit::LogFailure
+        << QStringList{notReserved + "« %1 » : écriture impossible (le système ne peut pas l'écrire "
+                                     "sur le disque))"}
+        << QStringList{} << QStringList{"A 0"} << 6;
+    QTest::newRow("the log removed: nothing written")
+        << LoggedOneToFive << once << "log removed" << Exit::LogFailure
+        << QStringList{notReserved + "« %1 » a disparu)"} << QStringList{} << QStringList{"A 0"} << 0;
+    QTest::newRow("a lock another program holds: waited for, then named")
+        << LoggedOneToFive << once << "live lock" << Exit::LogFailure
+        << QStringList{notReserved + "« %1 » est verrouillé par {app} (processus {pid} sur {host}) "
+                                     "depuis plus de 3 s)"}
+        << QStringList{} << QStringList{"A 0"} << 6;
+    QTest::newRow("a lock left by a program that is gone: taken over")
+        << LoggedOneToFive << once << "dead lock" << Exit::Done << QStringList{"Rideau 6 : 2.0.0.20"}
+        << QStringList{"6 réservé", "6 vérifié"} << QStringList{"A 6"} << 7;
+    QTest::newRow("the output closed mid-unit: the unit stored, then the end")
+        << LoggedOneToFive << untilStopped << "output closed" << Exit::Done
+        << QStringList{"Rideau 6 : 2.0.0.20", "Fin de la série : 1 configuré(s)"}
+        << QStringList{"6 réservé", "6 vérifié"} << QStringList{"A 6", "C 0"} << 7;
+    QTest::newRow("a hangup mid-unit: the unit stored, then the end")
+        << LoggedOneToFive << untilStopped << "hangup" << Exit::Done
+        << QStringList{"Rideau 6 : 2.0.0.20", "Fin de la série : 1 configuré(s)"}
+        << QStringList{"6 réservé", "6 vérifié"} << QStringList{"A 6", "C 0"} << 7;
+    QTest::newRow("the log saved again by a spreadsheet between two units: read whole, kept as saved")
+        << LoggedOneToFive << QStringList{"--count", "2"} << "saved again" << Exit::Done
+        << QStringList{"Rideau 6 : 2.0.0.20", "Rideau 7 : 2.0.0.21"}
+        << QStringList{"6 réservé", "6 vérifié", "7 réservé", "7 vérifié"}
+        << QStringList{"A 6", "C 7"} << 8;
+    QTest::newRow("--reuse-number reuses that number alone")
+        << LoggedOneToFive << QStringList{"--from", "2", "--reuse-number", "--count", "3"} << ""
+        << Exit::Done
+        << QStringList{"Rideau 2 : 2.0.0.16", "Le journal « %1 » tient déjà le rideau 3 (2.0.0.17), "
+                                              "vérifié le 30/04/2024 10:02:00, ligne 4 : la série s'arrête"}
+        << QStringList{"2 réservé", "2 vérifié"} << QStringList{"A 2", "C 0"} << 6;
+    QTest::newRow("results retyped in a spreadsheet are read as the series wrote them")
+        << LogHeader + "1;2.0.0.15;16;;2024-04-30T10:00:00;Vérifié;Rideau 2x1\n"
+                       "2;2.0.0.16;16;;2024-04-30T10:01:00;VERIFIE;COSTUME\n"
+                       "3;2.0.0.17;16;;2024-04-30T10:02:00;Echec: x;rideau 2X1\n"
+        << once << "" << Exit::Done
+        << QStringList{"Le journal tient des unités jusqu'au numéro 2 : la série continue au 3",
+                       "Rideau 3 : 2.0.0.17"}
+        << QStringList{"3 réservé", "3 vérifié"} << QStringList{"A 3"} << 4;
+    QTest::newRow("an unknown result: the log refused before any node is looked for")
+        << LogHeader + "1;2.0.0.15;16;;2024-04-30T10:00:00;vérifié;rideau 2X1\n"
+                       "2;2.0.0.16;16;;2024-04-30T10:01:00;ok;rideau 2X1\n"
+        << untilStopped << "node first" << Exit::BadInput
+        << QStringList{"nodeconfig-cli: --log : « %1 » n'est pas un journal de série (ligne 3 : "
+                       "résultat « ok » inconnu)"}
+        << QStringList{} << QStringList{"A 0"} << 0;
+    QTest::newRow("a formula-like serial number stays text and reads back equal")
+        << QByteArray() << QStringList{"--from", "1", "--count", "1"} << "formula serial" << Exit::Done
+        << QStringList{"Rideau 1 : 2.0.0.15"} << QStringList{"1 réservé", "1 vérifié"}
+        << QStringList{"A 1"} << 2;
+    QTest::newRow("a reservation without a result is not given again")
+        << LoggedOneToFive + "6;2.0.0.20;16;;2024-04-30T10:05:00;réservé;rideau 2X1\n"
+        << once << "" << Exit::Done
+        << QStringList{"Le journal « %1 » tient le numéro 6 (2.0.0.20) réservé le 30/04/2024 10:05:00 "
+                       "sans résultat, ligne 7", "Rideau 7 : 2.0.0.21"}
+        << QStringList{"7 réservé", "7 vérifié"} << QStringList{"A 7"} << 8;
+    QTest::newRow("a first read unanswered does not end another program's reservation")
+        << LoggedOneToFive + "6;2.0.0.20;16;;2024-04-30T10:05:00;réservé;rideau 2X1\n"
+                             "6;2.0.0.20;;;2024-04-30T10:05:01;échec : le node ne répond pas;rideau 2X1\n"
+        << once << "" << Exit::Done << QStringList{"Rideau 7 : 2.0.0.21"}
+        << QStringList{"7 réservé", "7 vérifié"} << QStringList{"A 7"} << 8;
+}
+
+// Whatever happens to the log, a node is written only once its number is
+// reserved in the file, a unit is said verified only once its row is there,
+// and a number is never given twice: the runs use real files.
+void TestCliSeries::logFaults()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, options);
+    QFETCH(QString, fault);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, units);
+    QFETCH(int, next);
+
+    QTemporaryDir dir;
+    std::unique_ptr<SmallFileSystem> small;
+    QString logPath = dir.filePath("série.csv");
+    if (fault.startsWith("disk full")) {
+        small = std::make_unique<SmallFileSystem>();
+        if (!small->failure.isEmpty())
+            QSKIP(qPrintable(small->failure));
+        logPath = small->path("série.csv");
+        const int room = fault.endsWith("after one row") ? RoomForOneRow : 0;
+        if (!small->fill(log, room, fault.endsWith("no block") ? 0 : 1))
+            QSKIP("the small tmpfs could not be filled as planned: not 4 KiB blocks here");
+    } else if (!log.isEmpty()) {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+    }
+    std::vector<SeriesRow> before;
+    const bool readable = SeriesLog::read(logPath, before).isEmpty();
+    const QString lockPath = logPath + ".lock";
+    if (fault == "dead lock") {
+        const QByteArray lock = deadProgramLock(lockPath);
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lock);
+    }
+    if (fault == "sync fails")
+        SeriesLog::setSync([](int) { return false; });
+
+    QMap<QString, fakehid::DeviceId> nodes;
+    const std::wstring serial = fault == "formula serial" ? FormulaSerial.toStdWString() : L"";
+    const auto plug = [&nodes, &serial](const QString &name) {
+        nodes[name] = fakehid::plug(sampleConfiguration(), LargeCapacity, withSerial(serial.c_str()));
+    };
+    if (fault == "node first")
+        plug("A");
+    QLockFile otherProgram(lockPath);
+    CliRun second;
+    FakeClock secondClock;
+    std::vector<Step> secondSteps = {[&] { plug("B"); }, [&] { fakehid::unplug(nodes["B"]); }};
+    runScript(secondClock, secondSteps);
+    std::vector<Step> steps = {
+        [&] {
+            if (fault == "second run") {
+                second = runCli({"series", "curtain", "--count", "1", "--log", logPath}, secondClock);
+                fakehid::unplug(nodes["B"]);
+            }
+            if (fault == "log removed")
+                QFile::remove(logPath);
+            if (fault == "live lock")
+                otherProgram.lock();
+            plug("A");
+        },
+        [&] { fakehid::unplug(nodes["A"]); },
+        [&] {
+            // Without the byte-order mark, with commas and CRLF line ends.
+            if (fault == "saved again") {
+                QFile file(logPath);
+                file.open(QIODevice::ReadOnly);
+                const QByteArray saved = file.readAll().mid(3).replace(';', ',').replace("\n", "\r\n");
+                file.close();
+                file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                file.write(saved);
+            }
+            plug("C");
+        },
+        [&] { fakehid::unplug(nodes["C"]); },
+    };
+    FakeClock clock;
+    runScript(clock, steps);
+    if (fault == "hangup") {
+        setHidPause([](int milliseconds) {
+            if (milliseconds == SeriesRun::StorePauseMs)
+                requestStop();
+        });
+    }
+    LogCheckingLines said;
+    said.logPath = logPath;
+    said.stopOnPrint = fault == "output closed";
+    const int ran = CliApp(clock, said).run(QStringList{"series", "curtain"} + options
+                                            + QStringList{"--log", logPath});
+    if (fault == "disk full after one row")
+        QFile::remove(small->path("filler"));
+
+    QCOMPARE(ran, status);
+    if (fault == "second run")
+        QCOMPARE(second.status, Exit::Done);
+    QCOMPARE(said.saidBeforeStored, QStringList());
+    const QStringList saidLines = said.printed + said.noted + second.lines.printed;
+    // The holder as the lock file names it: Windows' host name may differ in case
+    // from QSysInfo's.
+    qint64 holderPid = QCoreApplication::applicationPid();
+    QString holderHost = QSysInfo::machineHostName();
+    QString holderApp = QCoreApplication::applicationName();
+    if (otherProgram.isLocked())
+        otherProgram.getLockInfo(&holderPid, &holderHost, &holderApp);
+    for (QString line : lines) {
+        line.replace("%1", logPath)
+            .replace("{app}", holderApp)
+            .replace("{pid}", QString::number(holderPid))
+            .replace("{host}", holderHost);
+        QVERIFY2(std::any_of(saidLines.begin(), saidLines.end(),
+                             [&line](const QString &one) { return one.startsWith(line); }),
+                 qPrintable(line + "\nnot in:\n" + saidLines.join('\n')));
+    }
+    if (readable && QFileInfo::exists(logPath))
+        QCOMPARE(logRowsAfter(logPath, before.size()), rows);
+    for (const QString &unit : units) {
+        const fakehid::DeviceId node = nodes.value(unit.section(' ', 0, 0), fakehid::NoDevice);
+        const int number = unit.section(' ', 1).toInt();
+        if (number == 0) {
+            QCOMPARE(node == fakehid::NoDevice ? 0 : writesTo(node), 0);
+            continue;
+        }
+        COMPARE_REPORT(storedConfiguration(node),
+                       curtainReport(number, CurtainSize::TwoByOne, LargeCapacity));
+    }
+    if (next > 0) {
+        std::vector<SeriesRow> after;
+        QCOMPARE(SeriesLog::read(logPath, after), QString());
+        QCOMPARE(numberAfter(heldNumbers(after)).value_or(0), next);
+    }
+    if (fault == "saved again") {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().endsWith(",vérifié,rideau 2X1\n"));
+    }
+    if (fault == "formula serial") {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\""));
+        std::vector<SeriesRow> after;
+        SeriesLog::read(logPath, after);
+        QCOMPARE(after.back().serial, FormulaSerial);
+    }
+    QVERIFY(!QFileInfo::exists(lockPath) || fault == "live lock");
 }
 
 QTEST_GUILESS_MAIN(TestCliSeries)

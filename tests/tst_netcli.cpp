@@ -10,19 +10,67 @@
 #include "net/seriescheck.h"
 #include "sim/artnetresponder.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <map>
+#include <set>
+
 namespace {
 
-CliRun runNetCli(const QStringList &arguments, FakeClock &clock)
+// Polls and the pattern on the test's clock; the tool listens on
+// `bindPort` of 127.0.0.1 (0: a free one).
+CliRun runNetCli(const QStringList &arguments, FakeClock &clock, quint16 bindPort = 0,
+                 const TestPatternSender::DatagramSend &send = {})
 {
     CliRun run;
     CliApp app(clock, run.lines);
-    app.setNetworkBind(QHostAddress(QHostAddress::LocalHost), 0);
+    app.setNetworkBind(QHostAddress(QHostAddress::LocalHost), bindPort);
+    if (send)
+        app.setPatternSend(send);
     run.status = app.run(arguments);
     return run;
+}
+
+// The real program, as a terminal starts it, for the endings by a signal.
+QString cliProgram()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(NODECONFIG_CLI_PATH));
+}
+constexpr int ChildMs = 20000; // to start sending, and to end once asked
+
+// One stream per universe: no universe takes a frame of one sequence
+// number twice (two senders, or one sending it twice); every universe
+// asked got frames, and its last one is black.
+QString streamFault(const std::vector<ArtNet::DmxPacket> &received, const std::vector<int> &universes)
+{
+    std::set<std::pair<int, int>> frames;
+    std::map<int, QByteArray> last;
+    for (const ArtNet::DmxPacket &packet : received) {
+        if (!frames.insert({packet.portAddress, packet.sequence}).second)
+            return QStringLiteral("universe %1 took sequence %2 twice")
+                .arg(packet.portAddress)
+                .arg(packet.sequence);
+        last[packet.portAddress] = packet.data;
+    }
+    if (last.size() != universes.size())
+        return QStringLiteral("%1 universes lit, %2 asked").arg(last.size()).arg(universes.size());
+    for (const int universe : universes) {
+        if (last.count(universe) == 0)
+            return QStringLiteral("universe %1 got nothing").arg(universe);
+        if (last[universe] != TestPattern::blackFrame())
+            return QStringLiteral("universe %1 did not end black").arg(universe);
+    }
+    return QString();
+}
+
+bool isBlack(const QByteArray &datagram)
+{
+    ArtNet::DmxPacket packet;
+    return ArtNet::decodeDmx(datagram, packet) && packet.data == TestPattern::blackFrame();
 }
 
 QString target(const QHostAddress &address, quint16 port)
@@ -47,16 +95,26 @@ private slots:
         // Two nodes behind one address: each poll gets two replies that
         // differ in their MAC.
         QVERIFY(twoNodes.bind(QHostAddress("127.0.0.6"), 0));
+        // The first outputs universes 1 and 2, the second 2 and 3; the
+        // ArtDmx they take is kept.
         connect(&twoNodes, &QUdpSocket::readyRead, this, [this] {
             while (twoNodes.hasPendingDatagrams()) {
                 QHostAddress from;
                 quint16 port = 0;
                 QByteArray datagram(static_cast<int>(twoNodes.pendingDatagramSize()), '\0');
                 twoNodes.readDatagram(datagram.data(), datagram.size(), &from, &port);
+                ArtNet::DmxPacket packet;
+                if (ArtNet::decodeDmx(datagram, packet)) {
+                    twinsDmx.push_back(packet);
+                    continue;
+                }
                 for (const std::uint8_t last : {1, 2}) {
                     ArtNet::PollReply reply;
                     reply.ipField = QHostAddress("127.0.0.6").toIPv4Address();
                     reply.mac = {0, 0x1a, 0x2b, 0, 0, last};
+                    reply.numPorts = 2;
+                    reply.portTypes = {OutputPort, OutputPort, 0, 0};
+                    reply.swOut = {last, static_cast<std::uint8_t>(last + 1), 0, 0};
                     twoNodes.writeDatagram(ArtNet::encodePollReply(reply), from, port);
                 }
             }
@@ -114,6 +172,10 @@ private slots:
         QTest::newRow("test: too long") << QStringList{"test", "%node", "--seconds", "61"}
                                         << Exit::BadInput
                                         << "--seconds : « 61 » n'est pas une durée de 1 à 60 secondes";
+        // (0.0.0.0 is this computer, should the check fail: nothing leaves it.)
+        QTest::newRow("test: an address that reaches every node")
+            << QStringList{"test", "0.0.0.0", "--universe", "1"} << Exit::BadInput
+            << "test : 0.0.0.0 est une adresse de diffusion ou de groupe";
         QTest::newRow("test: not for network") << QStringList{"test", "%node", "--json"}
                                                << Exit::BadInput
                                                << "l'option --json ne s'applique pas à test";
@@ -160,6 +222,223 @@ private slots:
         QVERIFY(received.front().data != TestPattern::blackFrame());
     }
 
+    // Every way a run of the pattern ends leaves the node black, and says
+    // "noir envoyé" only when the black frames went out: the time limit, a
+    // stop asked from inside (a line that cannot be written), the signals
+    // of Ctrl+C, SIGTERM and a closed terminal to the real program, and a
+    // black frame the network refuses. The universes are given: no port
+    // to listen on.
+    void patternEnds_data()
+    {
+        QTest::addColumn<QString>("ending"); // "time", "stop", "early stop", "black fails", or a signal
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("strips"); // "black" at the end, "lit" at the end, or "dark" (nothing sent)
+
+        QTest::newRow("the time limit") << "time" << Exit::Done
+                                        << "Mire arrêtée après 40 images : noir envoyé" << "black";
+        QTest::newRow("a stop from inside (output closed)") << "stop" << Exit::Done
+                                                             << "noir envoyé" << "black";
+        QTest::newRow("Ctrl+C (SIGINT)") << "INT" << Exit::Done << "noir envoyé" << "black";
+        QTest::newRow("SIGTERM") << "TERM" << Exit::Done << "noir envoyé" << "black";
+        QTest::newRow("a closed terminal (SIGHUP)") << "HUP" << Exit::Done << "noir envoyé" << "black";
+        QTest::newRow("a black frame that does not go out")
+            << "black fails" << Exit::NodeFailure
+            << "le noir n'a pas pu être envoyé à 127.0.0.2 (Réseau injoignable) : univers 1 [0.0.1], "
+               "2 [0.0.2], qui peuvent rester allumés"
+            << "lit";
+        QTest::newRow("a stop while the node is asked its universes")
+            << "early stop" << Exit::NodeFailure
+            << "test : arrêté avant la mire, rien n'a été envoyé à 127.0.0.2" << "dark";
+    }
+
+    void patternEnds()
+    {
+        if (runsUnderWine())
+            QSKIP("Wine loses the loopback datagrams of this case, and has no signals to send");
+        QFETCH(QString, ending);
+        QFETCH(int, status);
+        QFETCH(QString, end);
+        QFETCH(QString, strips);
+        const bool black = strips == "black";
+        node.clearReceivedDmx();
+        const QString nodeTarget = target(node.address(), node.port());
+        // Given, or asked of the node.
+        const QStringList givenUniverses =
+            ending == "early stop" ? QStringList{} : QStringList{"--universe", "1,2"};
+        int ended = -1;
+        QString said;
+        if (ending == "time" || ending.contains("stop") || ending == "black fails") {
+            FakeClock clock;
+            constexpr int StopAtSleep = 10; // some frames, or the poll and its answer, first
+            if (ending.contains("stop"))
+                clock.onSleep = [&clock] {
+                    if (clock.sleeps == StopAtSleep)
+                        requestStop();
+                };
+            QUdpSocket socket;
+            const auto failingBlack = [&socket](const QByteArray &datagram, const QHostAddress &to,
+                                                quint16 port, QString &failure) {
+                if (isBlack(datagram)) {
+                    failure = QStringLiteral("Réseau injoignable");
+                    return false;
+                }
+                return socket.writeDatagram(datagram, to, port) == datagram.size();
+            };
+            const CliRun run = runNetCli(QStringList{"test", nodeTarget, "--seconds", "1"} + givenUniverses,
+                                         clock, 0,
+                                         ending == "black fails" ? failingBlack
+                                                                 : TestPatternSender::DatagramSend());
+            ended = run.status;
+            said = run.lines.all();
+        } else {
+            QProcess cli;
+            cli.start(cliProgram(), QStringList{"test", nodeTarget, "--seconds", "60"} + givenUniverses);
+            QVERIFY2(cli.waitForStarted(ChildMs), qPrintable(cli.errorString()));
+            QTRY_VERIFY_WITH_TIMEOUT(!node.receivedDmx().empty(), ChildMs);
+            QCOMPARE(QProcess::execute("kill", {"-s", ending, QString::number(cli.processId())}), 0);
+            QVERIFY2(cli.waitForFinished(ChildMs), "the tool did not end once asked");
+            QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+            ended = cli.exitCode();
+            said = QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError());
+        }
+        QVERIFY2(said.contains(end), qPrintable(said));
+        QCOMPARE(said.contains("noir envoyé"), black);
+        QCOMPARE(ended, status);
+        const std::vector<ArtNet::DmxPacket> &received = node.receivedDmx();
+        if (black) {
+            QTRY_VERIFY2(streamFault(received, {1, 2}).isEmpty(), qPrintable(streamFault(received, {1, 2})));
+        } else {
+            QCoreApplication::processEvents();
+            QCOMPARE(received.empty(), strips == "dark");
+            QVERIFY(received.empty() || received.back().data != TestPattern::blackFrame());
+        }
+    }
+
+    // Two nodes answering at one address are named before anything is sent;
+    // the pattern then stops there, or goes to each universe of both once
+    // (one stream per universe), as the technician chose.
+    void twins_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QList<int>>("universes"); // lit, then black; empty: nothing sent
+
+        const QString notSent = "test : plusieurs nodes répondent à 127.0.0.6, la mire n'est pas "
+                                "envoyée (--on-conflict send l'envoie quand même, une fois par univers)";
+        QTest::newRow("stopped by default") << QStringList{} << Exit::NodeFailure << notSent
+                                            << QList<int>{};
+        QTest::newRow("--on-conflict stop") << QStringList{"--on-conflict", "stop"}
+                                            << Exit::NodeFailure << notSent << QList<int>{};
+        QTest::newRow("--on-conflict send: once per universe")
+            << QStringList{"--on-conflict", "send"} << Exit::Done
+            << "Mire envoyée à 127.0.0.6, univers 1 [0.0.1], 2 [0.0.2], 3 [0.0.3], pendant 1 s"
+            << QList<int>{1, 2, 3};
+    }
+
+    void twins()
+    {
+        if (runsUnderWine())
+            QSKIP("Wine answers from 127.0.0.1 whatever loopback address a socket is bound to");
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        QFETCH(QList<int>, universes);
+        twinsDmx.clear();
+        FakeClock clock;
+        const CliRun run = runNetCli(QStringList{"test", target(twoNodes.localAddress(), twoNodes.localPort()),
+                                                 "--seconds", "1"}
+                                         + options,
+                                     clock);
+        QVERIFY2(run.lines.all().contains(expected), qPrintable(run.lines.all()));
+        QCOMPARE(run.status, status);
+        // The conflict comes first, before any frame.
+        QVERIFY2(run.lines.all().startsWith("Conflit : 127.0.0.6 répond avec plusieurs adresses MAC"),
+                 qPrintable(run.lines.all()));
+        if (universes.isEmpty()) {
+            QCoreApplication::processEvents();
+            QVERIFY(twinsDmx.empty());
+            return;
+        }
+        const std::vector<int> lit(universes.begin(), universes.end());
+        QTRY_VERIFY2(streamFault(twinsDmx, lit).isEmpty(), qPrintable(streamFault(twinsDmx, lit)));
+    }
+
+    // Another program holding the port (a console): the tool refuses to
+    // listen beside it unless --share-port says to go on; with the
+    // universes given, `test` needs no port and lights the node beside it.
+    void sharedPort_data()
+    {
+        QTest::addColumn<bool>("holderShares");
+        QTest::addColumn<QStringList>("arguments"); // %node replaced
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected"); // %port replaced
+        QTest::addColumn<bool>("loopback");     // the case needs datagrams between 127.0.0.x
+
+        const QString refused = "nodeconfig-cli: Le port UDP %port est déjà ouvert par un autre "
+                                "programme de cet ordinateur";
+        QTest::newRow("network refused") << true << QStringList{"network", "--poll", "%node"}
+                                         << Exit::NodeFailure << refused << false;
+        QTest::newRow("network refused, --share-port named")
+            << true << QStringList{"network", "--poll", "%node"} << Exit::NodeFailure
+            << "relancez avec --share-port pour écouter quand même" << false;
+        QTest::newRow("network refused beside a program holding it alone")
+            << false << QStringList{"network", "--poll", "%node"} << Exit::NodeFailure << refused
+            << false;
+        QTest::newRow("test refused when it must ask the node its universes")
+            << true << QStringList{"test", "%node", "--seconds", "1"} << Exit::NodeFailure << refused
+            << false;
+        QTest::newRow("network --share-port listens and says so")
+            << true << QStringList{"network", "--poll", "%node", "--share-port"} << Exit::Done
+            << "attention : Le port UDP %port est partagé avec un autre programme : tant que "
+               "nodeconfig écoute, "
+            << true;
+        QTest::newRow("--share-port beside a program holding it alone")
+            << false << QStringList{"network", "--poll", "%node", "--share-port"}
+            << Exit::NodeFailure << "Le port UDP %port ne peut pas être ouvert" << false;
+        QTest::newRow("test --universe needs no port")
+            << true << QStringList{"test", "%node", "--universe", "1,2", "--seconds", "1"}
+            << Exit::Done << "noir envoyé" << true;
+        QTest::newRow("--universe takes no --share-port")
+            << true << QStringList{"test", "%node", "--universe", "1", "--share-port"}
+            << Exit::BadInput << "--share-port et --on-conflict ne s'y appliquent pas" << false;
+        QTest::newRow("--universe: a list, 0 to 32767")
+            << true << QStringList{"test", "%node", "--universe", "1,40000"} << Exit::BadInput
+            << "--universe : « 1,40000 » n'est pas une liste d'univers" << false;
+        QTest::newRow("--universe: 64 at most")
+            << true << QStringList{"test", "%node", "--universe", "0-64"} << Exit::BadInput
+            << "plus de 64 univers" << false;
+    }
+
+    void sharedPort()
+    {
+        QFETCH(bool, holderShares);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        QFETCH(bool, loopback);
+        if (loopback && runsUnderWine())
+            QSKIP("Wine answers from 127.0.0.1 whatever loopback address a socket is bound to");
+        QUdpSocket console;
+        QVERIFY(console.bind(QHostAddress(QHostAddress::LocalHost), 0,
+                             holderShares ? QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint
+                                          : QUdpSocket::DontShareAddress));
+        arguments.replaceInStrings(QStringLiteral("%node"), target(node.address(), node.port()));
+        expected.replace(QStringLiteral("%port"), QString::number(console.localPort()));
+        node.clearReceivedDmx();
+        FakeClock clock;
+        const CliRun run = runNetCli(arguments, clock, console.localPort());
+        QVERIFY2(run.lines.all().contains(expected), qPrintable(run.lines.all()));
+        QCOMPARE(run.status, status);
+        if (arguments.contains("--universe") && status == Exit::Done)
+            QTRY_VERIFY(streamFault(node.receivedDmx(), {1, 2}).isEmpty());
+        if (status != Exit::Done) {
+            QCoreApplication::processEvents();
+            QVERIFY(node.receivedDmx().empty());
+        }
+    }
+
 private:
     void writeLog(const QString &name, const std::vector<LoggedUnit> &units)
     {
@@ -178,9 +457,12 @@ private:
         }
     }
 
+    static constexpr std::uint8_t OutputPort = 0x80;
+
     QTemporaryDir dir;
     ArtNetResponder node;
     QUdpSocket twoNodes;
+    std::vector<ArtNet::DmxPacket> twinsDmx;
 };
 
 QTEST_GUILESS_MAIN(TestNetCli)

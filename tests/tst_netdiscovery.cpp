@@ -306,6 +306,55 @@ private slots:
         }
     }
 
+    // Where `test` polls beside the node's own address (its network's
+    // broadcast, where several nodes at one address all hear it), and the
+    // addresses the pattern is never sent to, as they reach every node.
+    void addressesOfANode_data()
+    {
+        QTest::addColumn<QStringList>("addresses"); // this computer's, "ip/prefix"
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QStringList>("broadcasts");
+        QTest::addColumn<bool>("manyNodes");
+
+        QTest::newRow("a node on the bench's /8") << QStringList{"192.168.1.5/24", "2.0.0.1/8"}
+                                                  << "2.0.0.20" << QStringList{"2.255.255.255"}
+                                                  << false;
+        QTest::newRow("two addresses on its network, one broadcast")
+            << QStringList{"2.0.0.1/8", "2.0.0.2/8"} << "2.0.0.20" << QStringList{"2.255.255.255"}
+            << false;
+        QTest::newRow("on no interface's network") << QStringList{"192.168.1.5/24"} << "2.0.0.20"
+                                                   << QStringList{} << false;
+        QTest::newRow("a simulated node on loopback") << QStringList{"2.0.0.1/8"} << "127.0.0.2"
+                                                      << QStringList{} << false;
+        QTest::newRow("the network's broadcast") << QStringList{"2.0.0.1/8"} << "2.255.255.255"
+                                                 << QStringList{"2.255.255.255"} << true;
+        QTest::newRow("the limited broadcast") << QStringList{} << "255.255.255.255"
+                                               << QStringList{} << true;
+        QTest::newRow("a multicast group") << QStringList{} << "239.255.0.1" << QStringList{}
+                                           << true;
+        QTest::newRow("no address") << QStringList{} << "0.0.0.0" << QStringList{} << true;
+    }
+
+    void addressesOfANode()
+    {
+        QFETCH(QStringList, addresses);
+        QFETCH(QString, address);
+        QFETCH(QStringList, broadcasts);
+        QFETCH(bool, manyNodes);
+        std::vector<InterfaceAddress> interfaces;
+        for (const QString &text : addresses) {
+            const QStringList parts = text.split('/');
+            const QHostAddress ip(parts[0]);
+            const quint32 hostBits = 0xFFFFFFFFu >> parts[1].toInt();
+            interfaces.push_back({"eth", ip, parts[1].toInt(), QHostAddress(ip.toIPv4Address() | hostBits)});
+        }
+        QStringList found;
+        for (const QHostAddress &broadcast : broadcastsToward(interfaces, QHostAddress(address)))
+            found << broadcast.toString();
+        QCOMPARE(found, broadcasts);
+        QCOMPARE(reachesManyNodes(interfaces, QHostAddress(address)), manyNodes);
+    }
+
     // Poll a simulated node by unicast, list its replies, light its
     // universes with the pattern and end black.
     void loopbackRoundTrip()
@@ -348,8 +397,10 @@ private slots:
         TestPatternSender sender(clock);
         QSignalSpy finished(&sender, &TestPatternSender::finished);
         QVERIFY(sender.start(QHostAddress("127.0.0.2"), universes, node.port()));
-        for (int frame = 1; frame < 3; ++frame)
+        for (int frame = 1; frame < 3; ++frame) {
+            clock.now += TestPatternSender::FrameIntervalMs;
             sender.sendFrame();
+        }
         QTRY_COMPARE(node.receivedDmx().size(), universes.size() * 3);
         clock.now += TestPatternSender::MaximumDurationMs;
         sender.sendFrame(); // the run's time is over: the black frame

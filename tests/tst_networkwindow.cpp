@@ -2,6 +2,8 @@
 // nodes answering on loopback addresses: the list, conflicts, the form's
 // node, and the test pattern with its black end. Only 127.0.0.x is polled.
 
+#include "app/startup.h"
+#include "link/stoprequest.h"
 #include "series/serieslog.h"
 #include "sim/artnetresponder.h"
 #include "testsupport.h"
@@ -10,6 +12,7 @@
 #include "ui/networkwindow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
@@ -17,6 +20,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -53,7 +57,13 @@ private:
     // reports), "black NAME" (the run over, each universe's last frame
     // black), "silent" (nothing sent to any node), "check N@ADDRESS..."
     // (Vérifier un journal… on a log of those verified curtains),
-    // "report: TEXT" (a line of the check's report starts so).
+    // "report: TEXT" (a line of the check's report starts so), "hold port"
+    // (another program holds the port the window listens on), "port
+    // warning" (the window says so and listens not), "listen anyway",
+    // "refused I" (Tester on row I sends nothing: a conflict), "conflict
+    // box" (Tester aussi une adresse en conflit), "one stream NAME" (each
+    // frame once per universe), "quit" (the application quitting), "end
+    // request" (SIGTERM or a closed terminal to the window program).
     void step(const QString &line);
     QTableWidget *table() const;
     std::vector<int> rowsAt(const QString &address) const;
@@ -63,6 +73,7 @@ private:
 
     std::unique_ptr<MainWindow> window;
     QMap<QString, std::shared_ptr<ArtNetResponder>> nodes;
+    std::unique_ptr<QUdpSocket> console; // another program on the window's port
     QTemporaryDir folder;
 };
 
@@ -74,8 +85,10 @@ void TestNetworkWindow::init()
 
 void TestNetworkWindow::cleanup()
 {
+    clearStopRequest();
     window.reset();
     nodes.clear();
+    console.reset();
     setFileChooser({});
 }
 
@@ -101,7 +114,7 @@ NetworkReach TestNetworkWindow::reach() const
 {
     NetworkReach reach;
     reach.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    reach.bindPort = 0;
+    reach.bindPort = console ? console->localPort() : 0;
     reach.fixed = true;
     for (const auto &node : nodes)
         reach.targets.push_back({node->address(), node->port()});
@@ -199,10 +212,50 @@ void TestNetworkWindow::step(const QString &line)
         QVERIFY2(std::any_of(lines.begin(), lines.end(),
                              [&](const QString &shown) { return shown.startsWith(expected); }),
                  qPrintable(report));
-    } else if (line == "silent") {
+    } else if (line == "hold port") {
+        console = std::make_unique<QUdpSocket>();
+        QVERIFY(console->bind(QHostAddress(QHostAddress::LocalHost), 0,
+                              QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    } else if (line == "port warning") {
+        const auto *const warning = shown->findChild<QLabel *>("portWarning");
+        QVERIFY(warning->isVisible());
+        QVERIFY(shown->findChild<QPushButton *>("bSharePort")->isVisible());
+        QVERIFY2(warning->text().startsWith(QStringLiteral("Le port UDP %1 est déjà ouvert par un "
+                                                           "autre programme")
+                                                .arg(console->localPort())),
+                 qPrintable(warning->text()));
+        QVERIFY(!shown->nodeDiscovery().isRunning());
+    } else if (line == "listen anyway") {
+        shown->findChild<QPushButton *>("bSharePort")->click();
+        QVERIFY(shown->nodeDiscovery().isRunning());
+        QVERIFY(!shown->findChild<QLabel *>("portWarning")->isVisible());
+    } else if (words[0] == "refused") {
+        table()->selectRow(last.toInt());
+        shown->findChild<QPushButton *>("bTest")->click();
+        QVERIFY(!shown->patternSender().isRunning());
+        const QString notes = shown->findChild<QLabel *>("notes")->text();
+        QVERIFY2(notes.contains("Conflit : ") && notes.contains("La mire n'est pas envoyée"),
+                 qPrintable(notes));
+    } else if (line == "conflict box") {
+        shown->findChild<QCheckBox *>("cConflictTest")->setChecked(true);
+    } else if (words[0] == "one" && words[1] == "stream") {
+        std::set<std::pair<int, int>> frames;
+        for (const ArtNet::DmxPacket &packet : nodes[last]->receivedDmx())
+            QVERIFY2(frames.insert({packet.portAddress, packet.sequence}).second,
+                     qPrintable(QStringLiteral("universe %1 took sequence %2 twice")
+                                    .arg(packet.portAddress)
+                                    .arg(packet.sequence)));
+    } else if (line == "quit") {
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection));
+    } else if (line == "end request") {
+        closeWindowsOnStopRequest(*window);
+        requestStop();
+        QTRY_VERIFY(!window->isVisible() && !shown->isVisible());
+    } else if (line == "silent" || line == "silent dmx") {
         QCoreApplication::processEvents();
         for (const auto &node : nodes) {
-            QCOMPARE(node->pollsAnswered(), 0);
+            if (line == "silent")
+                QCOMPARE(node->pollsAnswered(), 0);
             QVERIFY(node->receivedDmx().empty());
         }
     } else {
@@ -239,6 +292,20 @@ void TestNetworkWindow::nodesOnLoopback_data()
     QTest::newRow("Tester ends black when the window closes, and polling stops")
         << QStringList{"node A 127.0.0.11 1", "open", "rows 1", "test 0", "dmx A", "close",
                        "black A"};
+    QTest::newRow("Tester ends black when the application quits (the session ending)")
+        << QStringList{"node A 127.0.0.14 1", "open", "rows 1", "test 0", "dmx A", "quit",
+                       "black A"};
+    QTest::newRow("Tester ends black on SIGTERM or a closed terminal: every window closes")
+        << QStringList{"node A 127.0.0.15 1", "open", "rows 1", "test 0", "dmx A", "end request",
+                       "black A"};
+    QTest::newRow("two nodes at one address: no pattern until asked, then one stream each")
+        << QStringList{"node A 127.0.0.16 1", "node B 127.0.0.16 2", "open", "rows 2",
+                       "refused 0", "silent dmx", "conflict box", "test 0", "dmx A", "stop",
+                       "black A", "one stream A"};
+    QTest::newRow("another program on the port: silent until the technician agrees, "
+                  "for as long as the window stays open")
+        << QStringList{"node A 127.0.0.17 1", "hold port", "open", "port warning", "silent",
+                       "listen anyway", "rows 1", "close", "open", "port warning"};
 }
 
 void TestNetworkWindow::nodesOnLoopback()

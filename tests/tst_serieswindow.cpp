@@ -12,6 +12,7 @@
 #include "link/nodefinder.h"
 #include "protocol/presets.h"
 #include "ui/mainwindow.h"
+#include "series/serieslog.h"
 #include "ui/serieswindow.h"
 #include "usb/hidpacing.h"
 
@@ -23,6 +24,7 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -42,6 +44,7 @@ const QByteArray RowsOneToThree = "1;2.0.0.15;16;A1;2024-05-01T14:00:00;vérifi�
                                   "2;2.0.0.16;16;A2;2024-05-01T14:01:00;vérifié;rideau 4X2\n"
                                   "3;2.0.0.17;16;A3;2024-05-01T14:02:00;vérifié;rideau 4X2\n";
 
+// The log's rows but the reservations, which each write has before it.
 int logRows(const QString &path)
 {
     QFile file(path);
@@ -49,7 +52,7 @@ int logRows(const QString &path)
     const QByteArray content = file.readAll();
     if (!content.startsWith(Utf8ByteOrderMark))
         return -1;
-    return content.count('\n');
+    return content.count('\n') - content.count(";réservé;");
 }
 
 bool writingEnabled(const MainWindow &window)
@@ -77,8 +80,15 @@ private slots:
     void cleanup();
     void unitsByPlugIn_data();
     void unitsByPlugIn();
+    void logKeptAcrossStarts_data();
+    void logKeptAcrossStarts();
+    void addWithLog_data();
+    void addWithLog();
 
 private:
+    // The program started: its window shown, its search on, the series
+    // window opened from the menu.
+    void startProgram();
     // Runs one step of a script: "plug A", "unplug A", "replug A",
     // "rows N" (waits for the Nth row), "wait for a node" (until the series
     // asks for the next one), or "after write to A: X", where X
@@ -90,12 +100,14 @@ private:
 
     std::unique_ptr<MainWindow> window;
     SeriesWindow *series = nullptr;
+    QString logPath; // what "choose log" chooses
     QMap<QString, fakehid::DeviceId> nodes;
     QMap<QString, QString> afterWrite; // node -> what happens after its write
 };
 
 void TestSeriesWindow::init()
 {
+    clearTestSettings();
     resetCliState();
     setHidPacing(WindowPacing);
     nodes.clear();
@@ -169,6 +181,22 @@ void TestSeriesWindow::step(const QString &line)
         afterWrite[words[3].chopped(1)] = name;
     else if (line == "stop" || line == "start")
         series->findChild<QPushButton *>(line == "stop" ? "bStop" : "bStart")->click();
+    else if (line == "choose log")
+        series->findChild<QLineEdit *>("logPath")->setText(logPath);
+    else if (line.startsWith("kind is "))  // the kind the series window shows
+        QTRY_COMPARE(series->findChild<QComboBox *>("kind")->currentText(), line.section(' ', 2));
+    else if (line.startsWith("choose kind "))
+        series->findChild<QComboBox *>("kind")->setCurrentText(line.section(' ', 2));
+    else if (line == "restart") {      // the program closed and started again
+        window->close();
+        window.reset();
+        startProgram();
+    } else if (line.startsWith("costume form "))
+        QTRY_COMPARE(window->findChild<QLineEdit *>("numCostume")->text(), name);
+    else if (line == "add curtain" || line == "add costume")
+        window->findChild<QPushButton *>(line == "add curtain" ? "bAddRideau" : "bAddCostume")->click();
+    else if (line.startsWith("log "))    // "log 3 vérifié": the log's last row
+        QTRY_COMPARE(logRowsAfter(logPath, 0).value(logRowsAfter(logPath, 0).size() - 1), rest);
     else if (line.startsWith("first number "))
         QTRY_COMPARE(series->findChild<QLineEdit *>("firstNumber")->text(), name);
     else if (line.startsWith("form "))   // the main form's next curtain
@@ -350,6 +378,160 @@ void TestSeriesWindow::unitsByPlugIn()
     series->findChild<QPushButton *>("bStop")->click();
     QTRY_VERIFY(!series->isRunning());
     QVERIFY(writingEnabled(*window));
+}
+
+void TestSeriesWindow::startProgram()
+{
+    window = std::make_unique<MainWindow>();
+    window->show();
+    startSearch();
+    window->findChild<QAction *>("actionSeries")->trigger();
+    series = window->findChild<SeriesWindow *>();
+    QVERIFY(series);
+}
+
+void TestSeriesWindow::logKeptAcrossStarts_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QStringList>("logged"); // the log's rows, "number result"
+    QTest::addColumn<QStringList>("units");  // "node unit": "A 1" a curtain 4X2, "A c1" a costume
+
+    QTest::newRow("curtains: Démarrer goes on after the log, Ajouter too")
+        << QStringList{"choose kind Rideau 4X2", "choose log", "start", "plug A", "rows 1", "stop",
+                       "unplug A", "restart", "kind is Rideau 4X2", "first number 2", "form 2",
+                       "costume form 2", "start", "plug B", "rows 1", "stop", "unplug B", "form 3",
+                       "plug C", "reads C", "add curtain", "log 3 vérifié", "form 4"}
+        << QStringList{"1 réservé", "1 vérifié", "2 réservé", "2 vérifié", "3 réservé", "3 vérifié"}
+        << QStringList{"A 1", "B 2", "C 3"};
+    QTest::newRow("costumes: the kind kept as well")
+        << QStringList{"choose kind Costume", "choose log", "start", "plug A", "rows 1", "stop",
+                       "unplug A", "restart", "kind is Costume", "first number 2", "costume form 2",
+                       "plug C", "reads C", "add costume", "log 2 vérifié", "costume form 3",
+                       "unplug C", "start", "plug B", "rows 1", "costume form 4"}
+        << QStringList{"1 réservé", "1 vérifié", "2 réservé", "2 vérifié", "3 réservé", "3 vérifié"}
+        << QStringList{"A c1", "C c2", "B c3"};
+}
+
+// The series window keeps its log and kind when the program is closed:
+// started again, both the series and the form's "Ajouter" go on after the
+// numbers the log holds, and "Ajouter" logs its unit as the series does.
+void TestSeriesWindow::logKeptAcrossStarts()
+{
+    QFETCH(QStringList, script);
+    QFETCH(QStringList, logged);
+    QFETCH(QStringList, units);
+
+    QTemporaryDir dir;
+    logPath = dir.filePath("journal.csv");
+    startProgram();
+    for (const QString &line : script) {
+        step(line);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    QCOMPARE(logRowsAfter(logPath, 0), logged);
+    for (const QString &unit : units) {
+        const QString number = unit.section(' ', 1);
+        const bool costume = number.startsWith('c');
+        const int value = QString(number).remove('c').toInt();
+        NodeReport held = fakehid::node(nodes.value(unit.section(' ', 0, 0))).configuration();
+        held[Report::Command] = cmdWriteConfig;
+        COMPARE_REPORT(held, costume ? costumeReport(value, LargeCapacity)
+                                     : curtainReport(value, CurtainSize::FourByTwo, LargeCapacity));
+    }
+}
+
+void TestSeriesWindow::addWithLog_data()
+{
+    QTest::addColumn<QByteArray>("log");     // "none": no log chosen
+    QTest::addColumn<QString>("number");     // typed into "Ajouter rideau n°"
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("status");     // the status line after the click
+    QTest::addColumn<QString>("details");    // the status bar, from its start; %1: the log
+    QTest::addColumn<QStringList>("logged"); // rows appended to the log
+    QTest::addColumn<int>("unit");           // the curtain the node holds after; 0: not written
+    QTest::addColumn<QString>("field");      // "Ajouter rideau n°" after
+
+    const QByteArray logged = Utf8ByteOrderMark + Header + RowsOneToThree;
+    const QString sending = message(Status::SendingNewValues);
+    QTest::newRow("no log chosen: as it always was")
+        << QByteArray("none") << "2" << "" << sending << "" << QStringList{} << 2 << "3";
+    QTest::newRow("a free number: reserved, written, then its result")
+        << logged << "4" << "" << sending << "Rideau 4 : vérifié, inscrit au journal « %1 »"
+        << QStringList{"4 réservé", "4 vérifié"} << 4 << "5";
+    QTest::newRow("a number the log holds: refused with the series' message")
+        << logged << "3" << "" << "Numéro déjà au journal"
+        << "Le journal « %1 » tient déjà le rideau 3 (2.0.0.17), vérifié le 01/05/2024 14:02:00, "
+           "ligne 4 : rien n'est écrit"
+        << QStringList{} << 0 << "3";
+    QTest::newRow("a reservation without a result: refused")
+        << logged + "4;2.0.0.18;16;;2024-05-01T14:03:00;réservé;rideau 2X1\n" << "4" << ""
+        << "Numéro déjà au journal" << "Le journal « %1 » tient déjà le rideau 4 (2.0.0.18), réservé le "
+        << QStringList{} << 0 << "4";
+    QTest::newRow("a file that is not a series log: refused")
+        << QByteArray("nom;adresse\n") << "4" << "" << "Journal inutilisable"
+        << "« %1 » n'est pas un journal de série" << QStringList{} << 0 << "4";
+    QTest::newRow("the write refused: a failure row follows the reservation")
+        << logged << "4" << "write refused" << sending << "Rideau 4 : échec : écriture refusée"
+        << QStringList{"4 réservé", "4 échec"} << 0 << "4";
+    QTest::newRow("the node gone before its read-back: a failure row")
+        << logged << "4" << "vanish" << sending << "Rideau 4 : échec : le node ne répond pas à la relecture"
+        << QStringList{"4 réservé", "4 échec"} << 4 << "5";
+}
+
+// "Ajouter" with a series log chosen goes through the log as a series' unit
+// does; without one it writes as it always did.
+void TestSeriesWindow::addWithLog()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, number);
+    QFETCH(QString, fault);
+    QFETCH(QString, status);
+    QFETCH(QString, details);
+    QFETCH(QStringList, logged);
+    QFETCH(int, unit);
+    QFETCH(QString, field);
+
+    QTemporaryDir dir;
+    logPath = dir.filePath("journal.csv");
+    startProgram();
+    step("plug A");
+    step("reads A");
+    if (log != "none") {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+        file.close();
+        step("choose log");
+    }
+    series->close();
+    std::vector<SeriesRow> before;
+    SeriesLog::read(logPath, before);
+    fakehid::setConfigurationWritesRefused(nodes["A"], fault == "write refused");
+    if (fault == "vanish")
+        step("after write to A: vanish");
+    auto *const numberField = window->findChild<QLineEdit *>("numRideau");
+    numberField->setText(number);
+    window->findChild<QPushButton *>("bAddRideau")->click();
+    QCOMPARE(statusText, status);
+    if (!details.isEmpty())
+        QTRY_VERIFY2(window->statusBar()->currentMessage().startsWith(QString(details).replace("%1", logPath)),
+                     qPrintable(window->statusBar()->currentMessage()));
+    if (log == "none")
+        QVERIFY(!QFileInfo::exists(logPath));
+    if (!logged.isEmpty())
+        QTRY_COMPARE(logRowsAfter(logPath, before.size()), logged);
+    QFile file(logPath);
+    if (logged.isEmpty() && file.open(QIODevice::ReadOnly))
+        QCOMPARE(file.readAll(), log);
+    if (unit == 0) {
+        QCOMPARE(writesTo(nodes["A"]), 0);
+    } else {
+        NodeReport held = fakehid::node(nodes["A"]).configuration();
+        held[Report::Command] = cmdWriteConfig;
+        COMPARE_REPORT(held, curtainReport(unit, CurtainSize::TwoByOne, LargeCapacity));
+    }
+    QCOMPARE(numberField->text(), field);
 }
 
 QTEST_MAIN(TestSeriesWindow)

@@ -6,15 +6,19 @@
 #include "protocol/itemnames.h"
 #include "protocol/nodereport.h"
 #include "protocol/validation.h"
+#include "series/heldnumbers.h"
+#include "series/serieslog.h"
 #include "ui/bytevalidator.h"
 #include "ui/formfont.h"
 #include "ui/frequencyvalidator.h"
 #include "ui/guidewindow.h"
 #include "ui/networkwindow.h"
 #include "ui/serieswindow.h"
+#include "ui/usersettings.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QTimer>
 
 namespace {
@@ -44,6 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
     // it and hides the clock fields of TS3001.
     ui->output->addItems(chipNames());
     ui->cbRideau->addItems(curtainSizeNames());
+    restoreSeriesChoices();
     // Once every text is in place: the fixed geometry may be too small for
     // the platform's font.
     fitFormFont(ui->centralWidget, laterTexts(*ui));
@@ -136,6 +141,7 @@ void MainWindow::showSeriesWindow()
                 &MainWindow::seriesRunningChanged);
         connect(seriesWindow, &SeriesWindow::nodeRead, this, &MainWindow::showSeriesRead);
         connect(seriesWindow, &SeriesWindow::unitVerified, this, &MainWindow::followSeries);
+        connect(seriesWindow, &SeriesWindow::logNumbersRead, this, &MainWindow::followLog);
         // One numbering: Ajouter's numbers are the next series' too.
         const auto followForm = [this] {
             seriesWindow->followForm(ui->numRideau->text(), ui->numCostume->text());
@@ -189,6 +195,31 @@ void MainWindow::showSeriesRead(const NodeReport &configuration)
 void MainWindow::followSeries(UnitKind kind, int nextNumber)
 {
     (kind == UnitKind::Curtain ? ui->numRideau : ui->numCostume)->setText(QString::number(nextNumber));
+}
+
+void MainWindow::restoreSeriesChoices()
+{
+    const QString kind = rememberedSeriesKind();
+    for (int size = 0; size < ui->cbRideau->count(); ++size) {
+        if (kind == unitKindText(UnitKind::Curtain, size))
+            ui->cbRideau->setCurrentIndex(size);
+    }
+    const QString logPath = chosenSeriesLog();
+    std::vector<SeriesRow> rows;
+    if (logPath.isEmpty() || !SeriesLog::read(logPath, rows).isEmpty())
+        return;
+    if (const std::optional<int> next = numberAfter(heldNumbers(rows)))
+        followLog(*next);
+}
+
+// A unit's number is its address, whatever its kind: both fields go past
+// the log's numbers.
+void MainWindow::followLog(int nextNumber)
+{
+    for (QLineEdit *const field : {ui->numRideau, ui->numCostume}) {
+        if (field->text().isEmpty() || field->text().toInt() < nextNumber)
+            field->setText(QString::number(nextNumber));
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

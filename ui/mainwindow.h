@@ -9,6 +9,8 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
+#include <optional>
 
 namespace Ui {
 class MainWindowUi;
@@ -19,6 +21,8 @@ class QWidget;
 class GuideWindow;
 class NetworkWindow;
 class SeriesWindow;
+class SeriesLog;
+struct SeriesRow;
 
 // The tool's one window. Its slots do all of the work; their bodies live
 // with the part that owns the behaviour: the refresh in ui/, the search in
@@ -70,7 +74,8 @@ private:
     // Writes the report buffer to the node and arms the read-back; returns
     // the transport's count.
     int writeToNode();
-    void writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number);
+    void writeUnit(const NodeReport &preset, QLineEdit *numberField, long long number,
+                   UnitKind kind);
     // After a read attempt: an opened file whose write the node took is
     // forgotten once the node was read back whole, so that the form shows
     // the node again; a failed write or read-back keeps it.
@@ -111,6 +116,20 @@ private:
     // The form shows what the series read, and its numbers follow the series.
     void showSeriesRead(const NodeReport &configuration);
     void followSeries(UnitKind kind, int nextNumber);
+    // The series' log and kind of the last time: the form's numbers and
+    // curtain size start from them.
+    void restoreSeriesChoices();
+    // The form's numbers go on after those the series' log holds.
+    void followLog(int nextNumber);
+
+    // "Ajouter" with a series log chosen (ui/loggedunits.cpp): the number
+    // is reserved in the log before the node is written (false: refused,
+    // and said), and its result row stored once the node was read back.
+    QString chosenSeriesLog() const;
+    bool reserveInLog(UnitKind kind, int number, const NodeReport &preset);
+    void storeUnitResult(const QString &result);
+    // After a read attempt: the result of a logged "Ajouter".
+    void settleLoggedUnit(bool readBack);
     void setWritingEnabled(bool enabled);
     // The report a send or a save encodes the form onto: the one last read
     // or written, with the reserved bytes of an opened file, as a load
@@ -138,4 +157,7 @@ private:
     bool awaitingReadBack = false; // a write since the file was opened succeeded
     int formChipCode = 0; // the chip code the form last showed, listed or not
     NodeReport openedReport{}; // its configuration, reserved bytes included
+    std::unique_ptr<SeriesLog> unitLog;     // the log of the last logged "Ajouter"
+    std::unique_ptr<SeriesRow> loggedUnit;  // its reservation, until its result is stored
+    NodeReport loggedPreset{};              // what it wrote
 };

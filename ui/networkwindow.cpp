@@ -2,12 +2,14 @@
 
 #include "net/seriescheck.h"
 #include "net/seriescheckreport.h"
+#include "net/sharedport.h"
 #include "series/serieslog.h"
 #include "ui/filechooser.h"
 #include "ui_networkwindow.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QStandardPaths>
 
@@ -31,6 +33,10 @@ const QString LogFilter = QStringLiteral("Journal CSV (*.csv);;Tous les fichiers
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 constexpr int Ipv4Dots = 3;
+
+const QString ListenAnywayText =
+    QStringLiteral("« Écouter quand même » ouvre aussi ce port, tant que cette fenêtre reste "
+                   "ouverte.");
 
 // An address written whole, in four numbers ("2.0.0.15"); null otherwise,
 // also for the short forms that the system's parser would complete.
@@ -101,9 +107,15 @@ NetworkWindow::NetworkWindow(QWidget *parent, const NetworkReach &given)
         selectedKey = row ? row->key() : QString();
         updateButtons();
     });
+    connect(ui->bSharePort, &QPushButton::clicked, this, &NetworkWindow::listenBesideOtherProgram);
     connect(ui->bTest, &QPushButton::clicked, this, &NetworkWindow::startTest);
     connect(ui->bStop, &QPushButton::clicked, this, &NetworkWindow::stopTest);
     connect(&sender, &TestPatternSender::finished, this, &NetworkWindow::testFinished);
+    // The strips go black before the application quits or the session ends
+    // (logging off, shutdown), where no window is closed first.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &NetworkWindow::stopTest);
+    connect(qGuiApp, &QCoreApplication::aboutToQuit, this, &NetworkWindow::stopTest);
+    showPortWarning(false);
     connect(ui->bCheckLog, &QPushButton::clicked, this, &NetworkWindow::checkLog);
     showFormNode();
 }
@@ -133,11 +145,17 @@ void NetworkWindow::showEvent(QShowEvent *event)
 void NetworkWindow::closeEvent(QCloseEvent *event)
 {
     stopPolling();
+    portAgreed = false;
     QWidget::closeEvent(event);
 }
 
 void NetworkWindow::startPolling()
 {
+    // Beside a console that holds the port: not before the technician agrees.
+    const bool held = !portAgreed && udpPortHeldElsewhere(reach.bindAddress, reach.bindPort);
+    showPortWarning(held);
+    if (held)
+        return;
     discovery.setBindAddress(reach.bindAddress, reach.bindPort);
     const std::vector<NodeDiscovery::Target> typed = userTargets();
     discovery.setTargets(typed.empty() ? reach.targets : typed);
@@ -151,6 +169,21 @@ void NetworkWindow::stopPolling()
     sender.stop();
     discovery.stop();
     refreshTimer.stop();
+}
+
+void NetworkWindow::showPortWarning(bool shown)
+{
+    ui->portWarning->setText(shown ? heldPortWarning(reach.bindPort) + QLatin1Char(' ')
+                                         + ListenAnywayText
+                                   : QString());
+    ui->portWarning->setVisible(shown);
+    ui->bSharePort->setVisible(shown);
+}
+
+void NetworkWindow::listenBesideOtherProgram()
+{
+    portAgreed = true;
+    startPolling();
 }
 
 std::vector<NodeDiscovery::Target> NetworkWindow::userTargets() const
@@ -297,12 +330,32 @@ void NetworkWindow::startTest()
     const NodeRow *const row = selectedRow();
     if (!row || row->universes.empty())
         return;
-    testedNode = row->address.toString();
-    if (sender.start(row->address, row->universes, reach.portOf(row->address)))
-        lastNote = QStringLiteral("Test en cours sur %1 : %2 univers, %3 s au plus.")
-                       .arg(testedNode)
-                       .arg(row->universes.size())
-                       .arg(TestPatternSender::MaximumDurationMs / MsPerSecond);
+    const QHostAddress address = row->address;
+    testedNode = address.toString();
+    // Whatever answers at the address takes one stream per universe; several
+    // nodes there are named first, and tested only when asked.
+    std::vector<int> universes;
+    QStringList conflicts;
+    for (const NodeRow &other : rows) {
+        if (other.gone || other.address != address)
+            continue;
+        universes.insert(universes.end(), other.universes.begin(), other.universes.end());
+        if (!other.conflict.isEmpty() && !conflicts.contains(other.conflict))
+            conflicts << other.conflict;
+    }
+    const QString conflictText =
+        conflicts.isEmpty() ? QString() : QStringLiteral("Conflit : %1 ").arg(conflicts.join(' '));
+    if (!conflicts.isEmpty() && !ui->cConflictTest->isChecked())
+        lastNote = conflictText
+                   + QStringLiteral("La mire n'est pas envoyée : cochez « %1 » pour l'envoyer "
+                                    "quand même, une fois par univers.")
+                         .arg(ui->cConflictTest->text().remove(QLatin1Char('&')));
+    else if (sender.start(address, universes, reach.portOf(address)))
+        lastNote = conflictText
+                   + QStringLiteral("Test en cours sur %1 : %2 univers, %3 s au plus.")
+                         .arg(testedNode)
+                         .arg(sender.universesSent().size())
+                         .arg(TestPatternSender::MaximumDurationMs / MsPerSecond);
     else
         lastNote = sender.errorText();
     updateButtons();
@@ -316,7 +369,7 @@ void NetworkWindow::stopTest()
 
 void NetworkWindow::testFinished()
 {
-    lastNote = QStringLiteral("Test terminé sur %1 : noir envoyé.").arg(testedNode);
+    lastNote = QStringLiteral("Test terminé sur %1 : %2.").arg(testedNode, sender.endText());
     updateButtons();
     showNotes();
 }

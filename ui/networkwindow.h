@@ -18,7 +18,9 @@ class NetworkWindowUi;
 // The Art-Net nodes on the lighting network, beside the main window: one
 // row per node, live, conflicts in red; whether the node in the main form
 // answers; the test pattern on a selected node; a series log checked
-// against what answers. It polls only while it is open.
+// against what answers. It polls only while it is open, and where another
+// program (a lighting console) holds the port already, only once the
+// technician has agreed, until the window closes.
 class NetworkWindow : public QWidget
 {
     Q_OBJECT
@@ -42,7 +44,8 @@ public slots:
 
 protected:
     // Polling starts when the window is shown and stops when it is closed;
-    // closing it also ends the test pattern with its black frame.
+    // closing it also ends the test pattern with its black frame, as the
+    // application quitting and the session ending do.
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -52,6 +55,8 @@ private:
 
     void startPolling();
     void stopPolling();
+    void showPortWarning(bool shown);
+    void listenBesideOtherProgram();
     void applyPollAddress();
     std::vector<NodeDiscovery::Target> userTargets() const;
     void showRow(int rowIndex, const NodeRow &row);
@@ -77,4 +82,5 @@ private:
     QString testedNode;
     QString lastNote; // from the test or the address typed
     QString appliedPollAddress; // the "Interroger" text polled now
+    bool portAgreed = false;    // listening beside another program, until closed
 };

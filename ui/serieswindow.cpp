@@ -3,8 +3,10 @@
 #include "app/messages.h"
 #include "protocol/itemnames.h"
 #include "protocol/validation.h"
+#include "series/heldnumbers.h"
 #include "ui/bytevalidator.h"
 #include "ui/filechooser.h"
+#include "ui/usersettings.h"
 #include "ui_serieswindow.h"
 #include "usb/hidpacing.h"
 
@@ -34,6 +36,13 @@ QString kindName(int curtainSize)
     return QStringLiteral("Rideau %1").arg(curtainSizeNames()[curtainSize]);
 }
 
+// The kind at an index of the kind list, as the log names it.
+QString kindText(int index)
+{
+    const int sizes = curtainSizeNames().size();
+    return index < sizes ? unitKindText(UnitKind::Curtain, index) : unitKindText(UnitKind::Costume, 0);
+}
+
 // The large result's word: the row's, a failure in capitals to be seen
 // from a step away.
 QString attemptWord(SeriesRun::Attempt attempt)
@@ -41,6 +50,7 @@ QString attemptWord(SeriesRun::Attempt attempt)
     switch (attempt) {
     case SeriesRun::Attempt::Verified: return SeriesResult::verified();
     case SeriesRun::Attempt::AlreadyDone: return SeriesResult::alreadyDone();
+    case SeriesRun::Attempt::NotLogged: return QStringLiteral("NON JOURNALISÉ");
     case SeriesRun::Attempt::OtherUnit:
     case SeriesRun::Attempt::Failed: break;
     }
@@ -53,7 +63,8 @@ QColor attemptColour(SeriesRun::Attempt attempt)
     case SeriesRun::Attempt::Verified: return VerifiedColour;
     case SeriesRun::Attempt::AlreadyDone:
     case SeriesRun::Attempt::OtherUnit: return AlreadyDoneColour;
-    case SeriesRun::Attempt::Failed: break;
+    case SeriesRun::Attempt::Failed:
+    case SeriesRun::Attempt::NotLogged: break;
     }
     return FailedColour;
 }
@@ -75,14 +86,19 @@ SeriesWindow::SeriesWindow(QWidget *parent)
     large.setBold(true);
     ui->result->setFont(large);
 
+    restoreChoices();
     connect(ui->bStart, &QPushButton::clicked, this, &SeriesWindow::start);
     connect(ui->bStop, &QPushButton::clicked, this, &SeriesWindow::stop);
     connect(ui->bLog, &QPushButton::clicked, this, &SeriesWindow::chooseLog);
     connect(ui->kind, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SeriesWindow::showKindNumber);
     connect(ui->logPath, &QLineEdit::textChanged, this, &SeriesWindow::readChosenLog);
+    connect(ui->logPath, &QLineEdit::textChanged, this, &SeriesWindow::rememberChoices);
+    connect(ui->kind, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SeriesWindow::rememberChoices);
     connect(&pollTimer, &QTimer::timeout, this, &SeriesWindow::poll);
     pollTimer.setSingleShot(true);
+    readChosenLog();
 }
 
 SeriesWindow::~SeriesWindow()
@@ -107,6 +123,22 @@ void SeriesWindow::followForm(const QString &curtain, const QString &costume)
         showKindNumber();
 }
 
+void SeriesWindow::restoreChoices()
+{
+    const QString kind = rememberedSeriesKind();
+    for (int index = 0; index < ui->kind->count(); ++index) {
+        if (kindText(index) == kind)
+            ui->kind->setCurrentIndex(index);
+    }
+    ui->logPath->setText(rememberedSeriesLog());
+}
+
+void SeriesWindow::rememberChoices()
+{
+    rememberSeriesKind(kindText(ui->kind->currentIndex()));
+    rememberSeriesLog(ui->logPath->text());
+}
+
 bool SeriesWindow::isRunning() const
 {
     return run && !run->isDone();
@@ -126,16 +158,18 @@ void SeriesWindow::showKindNumber()
     ui->firstNumber->setText(logAhead ? QString::number(*logNext) : formNumber);
 }
 
-// The number after the log's verified units, as soon as the log is named;
-// a log that cannot be read is said when the series starts.
+// The number after those the log holds, as soon as the log is named; a log
+// that cannot be read is said when the series starts.
 void SeriesWindow::readChosenLog()
 {
     std::vector<SeriesRow> rows;
     const QString logPath = QDir::fromNativeSeparators(ui->logPath->text());
     logNext.reset();
     if (!logPath.isEmpty() && SeriesLog::read(logPath, rows).isEmpty())
-        logNext = SeriesRun::numberAfter(rows);
+        logNext = numberAfter(heldNumbers(rows));
     showKindNumber();
+    if (logNext)
+        emit logNumbersRead(*logNext);
 }
 
 SeriesPlan SeriesWindow::plan() const
@@ -178,8 +212,10 @@ void SeriesWindow::start()
     }
     run.reset();
     log = std::move(newLog);
-    if (const SeriesRow *row = SeriesRun::verifiedRow(log->rows(), wanted.from))
-        return askToReuse(wanted, *row);
+    const HeldNumbers held = heldNumbers(log->rows());
+    const auto heldFrom = held.find(wanted.from);
+    if (heldFrom != held.end())
+        return askToReuse(wanted, heldFrom->second);
     startPlan(wanted);
 }
 
@@ -188,12 +224,18 @@ void SeriesWindow::start()
 void SeriesWindow::askToReuse(const SeriesPlan &wanted, const SeriesRow &row)
 {
     const QString unit = row.kind ? unitKindText(*row.kind, row.size) : QStringLiteral("unité");
+    const QString time = row.time.toString(LoggedTimeFormat);
+    const QString held = row.reservation()
+                             ? QStringLiteral("réservé le %1 sans résultat (écriture interrompue, "
+                                              "ou en cours sur un autre poste)")
+                                   .arg(time)
+                             : QStringLiteral("vérifié le %1").arg(time);
     auto *const question = new QMessageBox(
         QMessageBox::Warning, windowTitle(),
-        QStringLiteral("Le journal tient déjà le numéro %1 (%2, %3), vérifié le %4 (ligne %5).\n"
+        QStringLiteral("Le journal tient déjà le numéro %1 (%2, %3), %4 (ligne %5).\n"
                        "Le redonner au prochain node fera deux nodes à cette adresse.")
             .arg(row.number)
-            .arg(unit, row.address, row.time.toString(LoggedTimeFormat))
+            .arg(unit, row.address, held)
             .arg(row.line),
         QMessageBox::NoButton, this);
     question->setObjectName(QStringLiteral("reuseQuestion"));
@@ -313,10 +355,12 @@ void SeriesWindow::showNewAttempts()
     if (shownAttempts == attempts.size())
         return;
     for (; shownAttempts < attempts.size(); ++shownAttempts) {
-        showAttempt(attempts[shownAttempts]);
-        if (attempts[shownAttempts].attempt == SeriesRun::Attempt::Verified)
-            emit unitVerified(attempts[shownAttempts].row.kind.value_or(UnitKind::Curtain),
-                              attempts[shownAttempts].row.number + 1);
+        const SeriesRun::AttemptRecord &record = attempts[shownAttempts];
+        showAttempt(record);
+        // A unit not logged holds its number too: the next one goes on.
+        if (record.attempt == SeriesRun::Attempt::Verified
+            || record.attempt == SeriesRun::Attempt::NotLogged)
+            emit unitVerified(record.row.kind.value_or(UnitKind::Curtain), record.row.number + 1);
     }
     showResult(attempts.back());
 }
@@ -345,7 +389,7 @@ void SeriesWindow::showResult(const SeriesRun::AttemptRecord &record)
     colours.setColor(QPalette::Window, attemptColour(record.attempt));
     colours.setColor(QPalette::WindowText, Qt::white);
     ui->result->setPalette(colours);
-    if (record.attempt == SeriesRun::Attempt::Failed)
+    if (attemptColour(record.attempt) == FailedColour)
         QApplication::beep();
 }
 

@@ -23,7 +23,8 @@ class SeriesWindowUi;
 // exchange at most, so that the window never waits on a node; each plugged
 // node becomes the next unit, one row per attempt. Every line of the run
 // stays in the window's notes. The main window hears through signals what
-// the series read and which number comes next.
+// the series read and which number comes next. The log and the kind chosen
+// are kept for the next start of the program.
 class SeriesWindow : public QWidget, private LineOutput
 {
     Q_OBJECT
@@ -44,6 +45,8 @@ signals:
     void runningChanged(bool running);
     // A unit of this kind was verified: the next one is `nextNumber`.
     void unitVerified(UnitKind kind, int nextNumber);
+    // The chosen log holds numbers up to `nextNumber` - 1.
+    void logNumbersRead(int nextNumber);
     // The series read this configuration from a node.
     void nodeRead(const NodeReport &configuration);
 
@@ -72,6 +75,9 @@ private:
     void runEnded();
     void chooseLog();
     void readChosenLog();
+    // The log and kind of the last time, as the program starts.
+    void restoreChoices();
+    void rememberChoices();
     void showKindNumber();
     PlanInputs planInputs() const;
     void setRunning(bool running);
@@ -94,5 +100,5 @@ private:
     bool finishAfterPoll = false; // closed during a poll
     QString curtainNumber;
     QString costumeNumber;
-    std::optional<int> logNext; // the number after the chosen log's verified units
+    std::optional<int> logNext; // the number after those the chosen log holds
 };

@@ -9,6 +9,8 @@ namespace {
 const QString SettingsOrganization = QStringLiteral("nodeconfig");
 const QString SettingsApplication = QStringLiteral("nodeconfig");
 const QString LastFolderKey = QStringLiteral("files/lastFolder");
+const QString SeriesLogKey = QStringLiteral("series/log");
+const QString SeriesKindKey = QStringLiteral("series/kind");
 
 } // namespace
 
@@ -35,4 +37,26 @@ void rememberConfigurationFolder(const QString &path)
 {
     QSettings settings = userSettings();
     settings.setValue(LastFolderKey, QFileInfo(path).absolutePath());
+}
+
+QString rememberedSeriesLog()
+{
+    return userSettings().value(SeriesLogKey).toString();
+}
+
+void rememberSeriesLog(const QString &path)
+{
+    QSettings settings = userSettings();
+    settings.setValue(SeriesLogKey, path);
+}
+
+QString rememberedSeriesKind()
+{
+    return userSettings().value(SeriesKindKey).toString();
+}
+
+void rememberSeriesKind(const QString &kind)
+{
+    QSettings settings = userSettings();
+    settings.setValue(SeriesKindKey, kind);
 }

@@ -14,3 +14,10 @@ QString userSettingsLocation();
 QString configurationFolder();
 // The folder of a configuration file just opened or saved.
 void rememberConfigurationFolder(const QString &path);
+
+// The series window's last log and kind ("rideau 4X2", "costume"), kept
+// for the next start of the program; an empty log: none chosen.
+QString rememberedSeriesLog();
+void rememberSeriesLog(const QString &path);
+QString rememberedSeriesKind();
+void rememberSeriesKind(const QString &kind);

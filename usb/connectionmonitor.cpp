@@ -87,7 +87,9 @@ void MainWindow::searchDevice()
             statusText = message(Status::UsbUnavailable);
         else if (!refusedNodePaths.isEmpty())
             statusText = message(Status::AccessRefused);
-        settleOpenedFile(opened > 0 && lastReceiveLength == static_cast<int>(Report::Size));
+        const bool readBack = opened > 0 && lastReceiveLength == static_cast<int>(Report::Size);
+        settleOpenedFile(readBack);
+        settleLoggedUnit(readBack);
     }
     if (nodeConnected && openNode() == 0) {
         nodeConnected = false;

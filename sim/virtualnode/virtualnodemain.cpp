@@ -262,13 +262,22 @@ public:
         QObject::connect(&responder, &ArtNetResponder::dmxReceived, [this](const ArtNet::DmxPacket &packet) {
             const bool black = std::all_of(packet.data.begin(), packet.data.end(),
                                            [](char channel) { return channel == 0; });
-            const auto previous = lit.find(packet.portAddress);
-            if (previous != lit.end() && previous->second == !black)
+            const auto previous = universes.find(packet.portAddress);
+            const bool known = previous != universes.end();
+            UniverseFrames &frames = universes[packet.portAddress];
+            frames.count(Steady::now());
+            if (known && frames.lit == !black)
                 return;
-            lit[packet.portAddress] = !black;
+            std::string said = black ? "black" : "lit";
+            if (black && frames.frames > 1)
+                said += " after " + std::to_string(frames.frames - 1) + " frames, the closest read "
+                        + std::to_string(frames.closestMs()) + " ms apart";
+            frames = UniverseFrames{};
+            frames.lit = !black;
+            frames.count(Steady::now());
             say(this->log, "artnet: dmx universe " + std::to_string(packet.portAddress) + " ("
                                + ArtNet::portAddressText(packet.portAddress).toStdString() + "): "
-                               + (black ? "black" : "lit"));
+                               + said);
         });
         QObject::connect(&responder, &ArtNetResponder::pollAnswered, [this] {
             if (responder.pollsAnswered() == 1)
@@ -304,9 +313,33 @@ private:
 
     const Options &options;
     std::FILE *log;
+    using Steady = std::chrono::steady_clock;
+
+    // One universe's frames since it last went lit or black: how many, and
+    // the shortest time between two of them (its black one included), so
+    // that a pattern sent twice or too fast shows.
+    struct UniverseFrames {
+        bool lit = false;
+        int frames = 0;
+        std::optional<Steady::time_point> lastAt;
+        Steady::duration closest = Steady::duration::max();
+
+        void count(Steady::time_point at)
+        {
+            if (lastAt)
+                closest = std::min(closest, at - *lastAt);
+            lastAt = at;
+            ++frames;
+        }
+        long long closestMs() const
+        {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(closest).count();
+        }
+    };
+
     ArtNetResponder responder;
     QHostAddress bound;
-    std::map<int, bool> lit;
+    std::map<int, UniverseFrames> universes;
 };
 
 // Lets the network side run for `milliseconds`.
