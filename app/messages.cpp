@@ -49,7 +49,7 @@ QString quoted(const QString &text)
 
 #if defined(Q_OS_LINUX)
 #define ACCESS_REFUSED_FIX                                                                   \
-    "installez la règle udev de nodeconfig (70-nodeconfig.rules, voir le README), "          \
+    "installez la règle udev de nodeconfig (70-nodeconfig.rules, voir le guide d'utilisation), " \
     "puis débranchez et rebranchez le node"
 const char *const AccessRefusedFix = ACCESS_REFUSED_FIX;
 const char *const AccessRefusedCommandFix = ACCESS_REFUSED_FIX ", ou lancez la commande en root";

@@ -1,6 +1,12 @@
 #pragma once
 
-// The one place where Qt 5 and Qt 6 differ for this tool's start-up.
+// The one place where Qt versions differ for this tool: its start-up, and
+// the Markdown its guide is written in.
+
+#include <QString>
+
+class QTextBlock;
+class QTextDocument;
 
 // Makes the window scale as a whole on a scaled screen, so that its fixed
 // geometry stays in logical pixels, and at the very scale the system asks
@@ -20,3 +26,14 @@ bool screenScaleCanBeAsked();
 // (size, DPI) from a file: "offscreen:configfile=FILE". Qt 5's has one
 // screen of 800 x 800 pixels at 96 DPI.
 bool offscreenScreensConfigurable();
+
+// Whether this Qt reads Markdown into a document (5.14 and later, built
+// with its Markdown reader); older Qt shows the guide as plain text.
+bool readsMarkdown();
+// Reads Markdown into the document, or the text as it is where this Qt
+// does not read Markdown.
+void setMarkdown(QTextDocument &document, const QString &markdown);
+// A heading's level (1 for "#", 2 for "##"...) and its words, from the
+// document setMarkdown filled; 0 and nothing for any other block.
+int headingLevel(const QTextBlock &block);
+QString headingTitle(const QTextBlock &block);

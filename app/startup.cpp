@@ -6,6 +6,7 @@
 #include "app/sharedstate.h"
 #include "link/stoprequest.h"
 #include "ui/formfont.h"
+#include "ui/guidewindow.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -123,4 +124,14 @@ int runMainWindow(int &argc, char **argv, StartedHook started, StartedHook appli
     const int status = QApplication::exec();
     stopHandled();
     return status;
+}
+
+int runGuideWindow(int &argc, char **argv)
+{
+    attachParentConsole();
+    enableHighDpiScaling();
+    const Application app(argc, argv);
+    GuideWindow guide(nullptr);
+    guide.show();
+    return QApplication::exec();
 }

@@ -18,6 +18,10 @@ using StartedHook = void (*)();
 int runMainWindow(int &argc, char **argv, StartedHook started = nullptr,
                   StartedHook applicationMade = nullptr);
 
+// The user guide alone, in its window, without the main window and without
+// looking for a node: the Start menu's "Guide d'utilisation".
+int runGuideWindow(int &argc, char **argv);
+
 // Ctrl+C in the console the program was started from, SIGTERM, a closed
 // terminal (SIGHUP) and, on Windows, a closed console close every window as
 // the user would: the test pattern ends black, a series finishes its unit,

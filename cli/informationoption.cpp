@@ -34,3 +34,12 @@ std::optional<int> answerInformationOption(int argc, char **argv, const ProgramR
     }
     return std::nullopt;
 }
+
+bool hasOption(int argc, char **argv, const QString &option)
+{
+    for (int index = 1; index < argc; ++index) {
+        if (QString::fromLocal8Bit(argv[index]) == option)
+            return true;
+    }
+    return false;
+}

@@ -80,10 +80,10 @@ QString seeAlsoSection(const ProgramReference &reference)
 
 } // namespace
 
-QString manPage(const ProgramReference &reference, const QString &version)
+QString manPage(const ProgramReference &reference, const QString &version, const QString &date)
 {
-    QString page = QStringLiteral(".TH %1 1 \"\" \"nodeconfig %2\" \"%3\"\n")
-                       .arg(typed(reference.name.toUpper()), version, ManualName);
+    QString page = QStringLiteral(".TH %1 1 \"%2\" \"nodeconfig %3\" \"%4\"\n")
+                       .arg(typed(reference.name.toUpper()), escaped(date), version, ManualName);
     page += QStringLiteral(".SH NOM\n%1 \\- %2\n").arg(typed(reference.name), escaped(reference.summary));
     page += QStringLiteral(".SH SYNOPSIS\n.B %1\n%2\n").arg(typed(reference.name), typed(reference.usage));
     page += QStringLiteral(".SH DESCRIPTION\n%1\n").arg(filled(reference.description));

@@ -20,6 +20,7 @@ const QString OnConflict = QStringLiteral("--on-conflict");
 const QString Help = QStringLiteral("--help");
 const QString ShortHelp = QStringLiteral("-h");
 const QString Version = QStringLiteral("--version");
+const QString Guide = QStringLiteral("--guide");
 } // namespace Option
 
 namespace {
@@ -29,6 +30,9 @@ const QChar Space = QLatin1Char(' ');
 const OptionEntry HelpEntry = {Option::Help, Option::ShortHelp, {}, QStringLiteral("cette aide")};
 const OptionEntry VersionEntry = {Option::Version, {}, {},
                                   QStringLiteral("la version de nodeconfig et celle de Qt")};
+const OptionEntry GuideEntry = {Option::Guide, {}, {},
+                                QStringLiteral("ouvre le guide d'utilisation seul, sans chercher de "
+                                               "node")};
 
 // The window programs take a configuration file to open, and Qt's own options.
 const QString WindowUsage = QStringLiteral("[FICHIER]");
@@ -211,9 +215,10 @@ const ProgramReference &windowReference()
                        "univers), la montre dans un formulaire et l'y écrit, relue et vérifiée ; "
                        "paramètres d'usine, rideaux et costumes, sauvegarde, restauration et "
                        "clonage par fichier, séries numérotées avec journal, nodes sur le réseau "
-                       "d'éclairage (Art-Net) et mire."),
+                       "d'éclairage (Art-Net) et mire. Le guide d'utilisation est dans le menu "
+                       "Aide (F1)."),
         {},
-        {HelpEntry, VersionEntry},
+        {GuideEntry, HelpEntry, VersionEntry},
         WindowNote,
         {},
     };
@@ -231,7 +236,7 @@ const ProgramReference &demoReference()
                        "univers, LPD6803 à 0,8 MHz) et tout s'essaie dessus. Sa fenêtre Réseau "
                        "n'interroge que ce node, sur 127.0.0.2 : rien n'est envoyé au réseau."),
         {},
-        {HelpEntry, VersionEntry},
+        {GuideEntry, HelpEntry, VersionEntry},
         WindowNote,
         {},
     };

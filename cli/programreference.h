@@ -33,6 +33,7 @@ extern const QString OnConflict;
 extern const QString Help;
 extern const QString ShortHelp;
 extern const QString Version;
+extern const QString Guide;
 } // namespace Option
 
 // The widest line --help prints.

@@ -28,10 +28,14 @@ QT6_PACKAGES=(
     "qt6-base-dev:/usr/lib/$MULTIARCH/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake"
     "qt6-base-dev-tools:/usr/lib/qt6/libexec/moc"
 )
-# The Debian package (CPack) and its check.
+# The Debian package (CPack) and its check against Debian's rules: lintian,
+# the AppStream validator and man for the manual pages.
 PACKAGE_PACKAGES=(
     "dpkg-dev:/usr/bin/dpkg-shlibdeps"
     "file:/usr/bin/file"
+    "lintian:/usr/bin/lintian"
+    "appstream:/usr/bin/appstreamcli"
+    "man-db:/usr/bin/man"
 )
 
 as_root() {

@@ -1,7 +1,8 @@
 # The Windows programs as a user meets them, under Wine on a virtual display:
 # the demo's window with the demo node read into its fields, the command-line
-# tool's help and a bad command, then the installer run silently, the
-# installed window waiting for a node, and the uninstaller leaving nothing
+# tool's help and a bad command, then the installer run silently (the
+# guide and its Start-menu entry, the version in the installed programs
+# list), the installed window waiting for a node, and the uninstaller leaving nothing
 # behind, and the window at each display scale (windows-scales.sh). Sourced
 # by scripts/windows --test, in its Wine prefix, which also ends the display
 # on exit; each check that fails calls fail.
@@ -19,7 +20,12 @@ MENU_BAR_HEIGHT=21
 SETTINGS_KEY='HKCU\Software\nodeconfig'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\nodeconfig'
 INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/nodeconfig"
-START_MENU_ENTRY="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Configuration du node LED.lnk"
+START_MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+START_MENU_ENTRY="$START_MENU/Configuration du node LED.lnk"
+GUIDE_ENTRY="$START_MENU/Configuration du node LED - Guide d'utilisation.lnk"
+GUIDE_TITLE="Guide d'utilisation de nodeconfig"
+VERSION_SHOWN="${PACKAGE_NAME#nodeconfig-}"
+VERSION_SHOWN="${VERSION_SHOWN%-win64}"
 # The firewall rule of each program, which Wine's netsh takes without
 # keeping: what the installer and uninstaller ask of netsh is checked.
 NETSH='"C:\windows\system32\netsh.exe" advfirewall firewall'
@@ -241,6 +247,51 @@ expect_netsh() {
 
 firewall_rule() { echo "name=\"nodeconfig, Art-Net UDP 6454 ($1)\""; }
 
+# The guide as an installed program shows it: its files beside the
+# programs, its Start-menu entry running nodeconfig.exe --guide, which opens
+# the guide's window; and the version, as the installed programs list and
+# --version give it.
+smoke_installed_guide() {
+    local failures_before=$failures file shown
+    for file in guide.md window.png series-window.png network-window.png; do
+        [ -f "$INSTALL_DIR/guide/$file" ] || fail "the installer put no guide\\$file in Program Files"
+    done
+    [ -f "$INSTALL_DIR/licence.txt" ] || fail "the installer put no licence.txt in Program Files"
+    if [ ! -f "$GUIDE_ENTRY" ]; then
+        fail "the installer made no Start-menu entry \"$(basename "$GUIDE_ENTRY" .lnk)\""
+    # The shortcut keeps its target and arguments as text, some of it in
+    # UTF-16, each string behind its length.
+    elif ! strings -el "$GUIDE_ENTRY" | grep -q -- "--guide$" ||
+        ! { strings -a "$GUIDE_ENTRY"; strings -el "$GUIDE_ENTRY"; } | grep -qi 'nodeconfig\\nodeconfig\.exe'; then
+        fail "the guide's Start-menu entry does not run nodeconfig.exe --guide: $({ strings -a "$GUIDE_ENTRY"; strings -el "$GUIDE_ENTRY"; } | tr '\n' ' ')"
+    fi
+    shown="$(wine reg query "$UNINSTALL_KEY" /v DisplayVersion 2>/dev/null | tr -d '\r' | awk '$1 == "DisplayVersion" { print $3 }')"
+    [ "$shown" = "$VERSION_SHOWN" ] ||
+        fail "the installed programs list shows version '$shown' instead of $VERSION_SHOWN"
+    shown="$(wine "C:\\Program Files\\nodeconfig\\nodeconfig.exe" --version 2>/dev/null | tr -d '\r' | head -n 1)"
+    [ "$shown" = "nodeconfig $VERSION_SHOWN" ] ||
+        fail "installed nodeconfig.exe --version says '$shown' instead of 'nodeconfig $VERSION_SHOWN'"
+    wine "C:\\Program Files\\nodeconfig\\nodeconfig.exe" --guide >/dev/null 2>&1 &
+    if ! wait_window_titled "$GUIDE_TITLE"; then
+        fail "nodeconfig.exe --guide showed no window \"$GUIDE_TITLE\""
+    fi
+    end_wine_programs
+    if [ "$failures" -eq "$failures_before" ]; then
+        echo "installed guide: its files, its Start-menu entry (nodeconfig.exe --guide), its window; version $VERSION_SHOWN listed and given by --version"
+    fi
+}
+
+# wait_window_titled TITLE: whether a window of that title is shown within
+# WINDOW_WAIT_S seconds.
+wait_window_titled() {
+    local deadline=$((SECONDS + WINDOW_WAIT_S))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\":" && return 0
+        sleep "$WINDOW_POLL_S"
+    done
+    return 1
+}
+
 smoke_installer() {
     local before after program failures_before=$failures
     before="$(drive_c_files)"
@@ -259,6 +310,8 @@ smoke_installer() {
     if [ "$failures" -eq "$failures_before" ]; then
         echo "silent install: the programs, the Start-menu entry, the uninstaller and the firewall rules are there"
     fi
+
+    smoke_installed_guide
 
     wine "C:\\Program Files\\nodeconfig\\nodeconfig.exe" >/dev/null 2>&1 &
     expect_window "installed nodeconfig.exe, no node" "En attente de node"

@@ -81,5 +81,7 @@ int main(int argc, char *argv[])
 {
     if (const std::optional<int> answered = answerInformationOption(argc, argv, demoReference()))
         return *answered;
+    if (hasOption(argc, argv, Option::Guide))
+        return runGuideWindow(argc, argv);
     return runMainWindow(argc, argv, started);
 }

@@ -233,15 +233,25 @@ void TestWindow::menuEntries_data()
     QTest::addColumn<int>("position"); // among the menu's entries, separators included
     QTest::addColumn<QString>("text");
     QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<Qt::ShortcutContext>("context");
 
+    const Qt::ShortcutContext inWindow = Qt::WindowShortcut;
     QTest::newRow("open") << "menuFile" << 0 << "&Ouvrir une configuration…"
-                          << QKeySequence(QKeySequence::Open);
+                          << QKeySequence(QKeySequence::Open) << inWindow;
     QTest::newRow("save") << "menuFile" << 1 << "&Enregistrer la configuration…"
-                          << QKeySequence(QKeySequence::Save);
-    QTest::newRow("separator") << "menuFile" << 2 << "" << QKeySequence();
-    QTest::newRow("quit") << "menuFile" << 3 << "&Quitter" << QKeySequence("Ctrl+Q");
-    QTest::newRow("series") << "menuSeries" << 0 << "Série &automatique…" << QKeySequence();
-    QTest::newRow("network") << "menuNetwork" << 0 << "&Nodes sur le réseau…" << QKeySequence();
+                          << QKeySequence(QKeySequence::Save) << inWindow;
+    QTest::newRow("separator") << "menuFile" << 2 << "" << QKeySequence() << inWindow;
+    QTest::newRow("quit") << "menuFile" << 3 << "&Quitter" << QKeySequence("Ctrl+Q") << inWindow;
+    QTest::newRow("series") << "menuSeries" << 0 << "Série &automatique…" << QKeySequence()
+                            << inWindow;
+    QTest::newRow("network") << "menuNetwork" << 0 << "&Nodes sur le réseau…" << QKeySequence()
+                             << inWindow;
+    // F1 opens the guide from the series and network windows too.
+    QTest::newRow("guide") << "menuHelp" << 0 << "&Guide d'utilisation" << QKeySequence("F1")
+                           << Qt::ApplicationShortcut;
+    QTest::newRow("help separator") << "menuHelp" << 1 << "" << QKeySequence() << inWindow;
+    QTest::newRow("about") << "menuHelp" << 2 << "À &propos de nodeconfig" << QKeySequence()
+                           << inWindow;
 }
 
 // Each entry of the menus, its text and its shortcut, which works
@@ -252,6 +262,7 @@ void TestWindow::menuEntries()
     QFETCH(int, position);
     QFETCH(QString, text);
     QFETCH(QKeySequence, shortcut);
+    QFETCH(Qt::ShortcutContext, context);
 
     const auto window = newWindow();
     const QList<QAction *> entries = child<QMenu>(*window, menu)->actions();
@@ -260,7 +271,7 @@ void TestWindow::menuEntries()
     QCOMPARE(entry->isSeparator(), text.isEmpty());
     QCOMPARE(entry->text(), text);
     QCOMPARE(entry->shortcut(), shortcut);
-    QCOMPARE(entry->shortcutContext(), Qt::WindowShortcut);
+    QCOMPARE(entry->shortcutContext(), context);
 }
 
 void TestWindow::windowFrame()
@@ -283,7 +294,7 @@ void TestWindow::windowFrame()
     QStringList menus;
     for (const QAction *const action : menuBar->actions())
         menus << action->text();
-    QCOMPARE(menus, QStringList({"&Fichier", "&Série", "&Réseau"}));
+    QCOMPARE(menus, QStringList({"&Fichier", "&Série", "&Réseau", "&Aide"}));
 
     auto *const toolBar = child<QToolBar>(*window, "mainToolBar");
     QVERIFY(toolBar);

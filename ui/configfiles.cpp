@@ -8,8 +8,8 @@
 #include "config/configfile.h"
 #include "protocol/encoding.h"
 #include "ui/filechooser.h"
-#include "ui/usersettings.h"
 #include "ui/mainwindow.h"
+#include "ui/usersettings.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
@@ -17,34 +17,15 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
 
-const QString LastFolderKey = QStringLiteral("files/lastFolder");
 const QString FileSuffix = QStringLiteral("json");
 const QString FileFilter = QStringLiteral("Configurations du node (*.json);;Tous les fichiers (*)");
 const QString UnnamedFile = QStringLiteral("node");
-
-// The last folder a configuration was opened from or saved to, at first
-// the user's documents.
-QString startFolder()
-{
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QSettings settings = userSettings();
-    const QString last = settings.value(LastFolderKey).toString();
-    return !last.isEmpty() && QDir(last).exists() ? last : documents;
-}
-
-void rememberFolder(const QString &path)
-{
-    QSettings settings = userSettings();
-    settings.setValue(LastFolderKey, QFileInfo(path).absolutePath());
-}
 
 // A saved configuration always ends in .json, which Ouvrir's filter shows:
 // a name typed without it gets it, even when dots make another suffix of
@@ -113,14 +94,14 @@ void MainWindow::saveConfiguration()
     FileQuestion question;
     question.purpose = FileQuestion::Purpose::Save;
     question.caption = QStringLiteral("Enregistrer la configuration");
-    question.proposedPath = QDir(startFolder()).filePath(proposedFileName());
+    question.proposedPath = QDir(configurationFolder()).filePath(proposedFileName());
     question.filter = FileFilter;
     const QString chosen = chooseFile(this, question);
     if (chosen.isEmpty())
         return;
     // Named in messages as the user's system writes paths.
     const QString path = QDir::toNativeSeparators(withFileSuffix(chosen));
-    rememberFolder(path);
+    rememberConfigurationFolder(path);
     const QString failure = ConfigFile::write(path, checked);
     if (!failure.isEmpty())
         return reportFileOutcome(Status::SaveFailed, failure);
@@ -132,12 +113,12 @@ void MainWindow::openConfiguration()
 {
     FileQuestion question;
     question.caption = QStringLiteral("Ouvrir une configuration");
-    question.proposedPath = startFolder();
+    question.proposedPath = configurationFolder();
     question.filter = FileFilter;
     const QString path = chooseFile(this, question);
     if (path.isEmpty())
         return;
-    rememberFolder(path);
+    rememberConfigurationFolder(path);
     openConfigurationFile(path);
 }
 

@@ -11,6 +11,7 @@
 #include "ui/bytevalidator.h"
 #include "ui/formfont.h"
 #include "ui/frequencyvalidator.h"
+#include "ui/guidewindow.h"
 #include "ui/networkwindow.h"
 #include "ui/serieswindow.h"
 #include "ui/usersettings.h"
@@ -117,6 +118,8 @@ void MainWindow::connectMenus()
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
     connect(ui->actionSeries, &QAction::triggered, this, &MainWindow::showSeriesWindow);
     connect(ui->actionNetwork, &QAction::triggered, this, &MainWindow::showNetworkWindow);
+    connect(ui->actionGuide, &QAction::triggered, this, &MainWindow::showGuide);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
     for (QLineEdit *const octet : {ui->ipa1, ui->ipa2, ui->ipa3, ui->ipa4})
         connect(octet, &QLineEdit::textChanged, this, &MainWindow::showFormAddressOnNetwork);
 }
@@ -225,5 +228,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         seriesWindow->close();
     if (networkWindow)
         networkWindow->close();
+    if (guideWindow)
+        guideWindow->close();
     QMainWindow::closeEvent(event);
 }

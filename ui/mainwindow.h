@@ -18,6 +18,7 @@ class MainWindowUi;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class GuideWindow;
 class NetworkWindow;
 class SeriesWindow;
 class SeriesLog;
@@ -44,13 +45,14 @@ public:
     // taken when the window is first opened.
     void setNetworkReach(const NetworkReach &reach) { networkReach = reach; }
     NetworkWindow *networkWindowShown() const { return networkWindow; }
+    GuideWindow *guideWindowShown() const { return guideWindow; }
 
 protected:
     // A configuration file dropped on the window is opened.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    // Closes the series and network windows too, after the unit the series
-    // may be writing.
+    // Closes the series, network and guide windows too, after the unit the
+    // series may be writing.
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -102,6 +104,10 @@ private:
     void openConfiguration();
     void showSeriesWindow();
     void showNetworkWindow();
+    // Aide (ui/helpmenu.cpp): the guide at the section of the window that
+    // has the focus, and "À propos".
+    void showGuide();
+    void showAbout();
     // The network window marks the node whose address the form holds.
     void showFormAddressOnNetwork();
     // While a series runs, it alone writes to the node and reads it; the
@@ -140,6 +146,7 @@ private:
     Ui::MainWindowUi *ui;
     SeriesWindow *seriesWindow = nullptr; // made when first asked for
     NetworkWindow *networkWindow = nullptr; // likewise
+    GuideWindow *guideWindow = nullptr; // likewise
     NetworkReach networkReach;
     bool seriesRunning = false;
     // The configuration file the form shows until a command's write reaches

@@ -2,7 +2,12 @@
 # Builds the Debian package into a temporary directory, unpacks it into a
 # throw-away root and checks that every file lands in its place, that the
 # package depends on the Qt Widgets it was built with and on hidapi, and that
-# the installed programs' shared libraries all resolve.
+# the installed programs' shared libraries all resolve; then that it follows
+# Debian's rules: lintian reports neither error nor warning, the AppStream
+# metadata validates, every program has its manual page, and the guide, the
+# copyright file and the changelog (of the package's version) are in
+# /usr/share/doc/nodeconfig. Without lintian or appstreamcli the rest is
+# checked and the test says it was skipped.
 # Usage: check-deb.sh <CPackConfig.cmake> <generated udev rule> <extras ON|OFF>
 #                     <icon sizes, ;-separated> <Qt major version, 5 or 6>
 set -euo pipefail
@@ -44,11 +49,16 @@ expected=(
     usr/bin/nodeconfig-cli
     usr/lib/udev/rules.d/70-nodeconfig.rules
     usr/share/applications/nodeconfig.desktop
+    usr/share/man/man1/nodeconfig.1.gz
+    usr/share/man/man1/nodeconfig-cli.1.gz
+    usr/share/doc/nodeconfig/copyright
+    usr/share/doc/nodeconfig/changelog.gz
+    usr/share/doc/nodeconfig/guide.md
 )
 for size in "${sizes[@]}"; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/nodeconfig.png")
 done
-[ "$extras" = ON ] && expected+=(usr/bin/nodeconfig-demo)
+[ "$extras" = ON ] && expected+=(usr/bin/nodeconfig-demo usr/share/man/man1/nodeconfig-demo.1.gz)
 for file in "${expected[@]}"; do
     if [ -f "$root/$file" ]; then echo "ok: /$file"; else bad "/$file is not in the package"; fi
 done
@@ -99,5 +109,56 @@ for program in "$root"/usr/bin/*; do
     fi
 done
 
-[ "$fail" -eq 0 ] && echo "package: all checks passed"
-exit "$fail"
+# Every program installed has its manual page; man renders each one.
+for program in "$root"/usr/bin/*; do
+    name=$(basename "$program")
+    page="$root/usr/share/man/man1/$name.1.gz"
+    if [ ! -f "$page" ]; then
+        bad "/usr/bin/$name has no manual page"
+    elif command -v man >/dev/null 2>&1 && ! man -l "$page" >/dev/null 2>"$work/man.err"; then
+        bad "man cannot render $name.1.gz: $(cat "$work/man.err")"
+    else
+        echo "ok: manual page of $name"
+    fi
+done
+# The guide's pictures lie beside it, as its links name them.
+for picture in $(grep -o '([a-z-]*\.png)' "$root/usr/share/doc/nodeconfig/guide.md" | tr -d '()' | sort -u); do
+    [ -f "$root/usr/share/doc/nodeconfig/$picture" ] || bad "the guide's $picture is not beside it"
+done
+version=$(dpkg-deb -f "$deb" Version)
+logged=$(gzip -dc "$root/usr/share/doc/nodeconfig/changelog.gz" | sed -n '1s/^nodeconfig (\([^)]*\)).*/\1/p')
+[ "$logged" = "$version" ] && echo "ok: the changelog's latest entry is $version" ||
+    bad "the changelog's latest entry is '$logged', the package's version $version"
+
+skipped=()
+metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+if [ ! -f "${metainfo[0]}" ]; then
+    bad "no AppStream metadata in /usr/share/metainfo"
+elif ! command -v appstreamcli >/dev/null 2>&1; then
+    skipped+=("appstreamcli not installed (package appstream): the AppStream metadata is not validated")
+elif output=$(appstreamcli validate --no-net --pedantic "${metainfo[0]}" 2>&1); then
+    echo "ok: appstreamcli validate accepts $(basename "${metainfo[0]}")"
+else
+    bad "appstreamcli validate: $output"
+fi
+if ! command -v lintian >/dev/null 2>&1; then
+    skipped+=("lintian not installed: the package is not checked against Debian's rules")
+else
+    # Errors and warnings only; lintian's informational notes are not shown.
+    lintian --display-level ">=warning" "$deb" >"$work/lintian.out" 2>&1 || true
+    if grep -Eq '^[EW]: ' "$work/lintian.out"; then
+        bad "lintian reports:"
+        grep -E '^[EW]: ' "$work/lintian.out"
+    else
+        echo "ok: lintian reports neither error nor warning"
+    fi
+fi
+
+if [ "$fail" -ne 0 ]; then
+    exit "$fail"
+fi
+if [ "${#skipped[@]}" -ne 0 ]; then
+    printf 'SKIPPED: %s\n' "${skipped[@]}"
+    exit 77
+fi
+echo "package: all checks passed"

@@ -21,7 +21,8 @@ else
     echo "$output"
 fi
 
-key() { sed -n "s/^$1=//p" "$entry"; }
+# A key of the main group, or of the group named by a second argument.
+key() { sed -n "/^\[${2:-Desktop Entry}\]/,/^\[/ s/^$1=//p" "$entry"; }
 [ "$(key Exec)" = nodeconfig ] && echo "ok: Exec=nodeconfig" || bad "Exec is '$(key Exec)', expected nodeconfig"
 [ "$(key Terminal)" = false ] && echo "ok: Terminal=false" || bad "Terminal is '$(key Terminal)'"
 icon=$(key Icon)
@@ -30,6 +31,10 @@ for dir in "$icons"/*/apps; do
 done
 echo "checked Icon=$icon against $(ls -d "$icons"/*/apps | wc -l) icon sizes"
 if [ -z "$(key Name)" ] || [ -z "$(key Comment)" ]; then bad "Name or Comment is empty"; fi
+# The guide alone, from the menu's action.
+guide=$(key Exec "Desktop Action guide")
+[ "$guide" = "nodeconfig --guide" ] && echo "ok: action guide runs nodeconfig --guide" ||
+    bad "the guide action runs '$guide', expected 'nodeconfig --guide'"
 
 [ "$fail" -eq 0 ] && echo "desktop entry: all checks passed"
 exit "$fail"
