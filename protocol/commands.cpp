@@ -98,7 +98,8 @@ void MainWindow::writeUnit(const NodeReport &preset, QLineEdit *numberField, lon
         numberField->setText(QString::number(number + 1));
     else if (logged)
         storeUnitResult(SeriesResult::failed(
-            SeriesResult::writeFailure({WriteResult::WriteFailed, {}}, preset)));
+                            SeriesResult::writeFailure({WriteResult::WriteFailed, {}}, preset)),
+                        false);
 }
 
 void MainWindow::on_bSend_clicked()

@@ -5,6 +5,7 @@
 // that waits for the unit being written.
 
 #include "app/messages.h"
+#include "app/platform.h"
 #include "app/sharedstate.h"
 #include "app/startup.h"
 #include "clitestsupport.h"
@@ -26,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -477,6 +479,10 @@ void TestSeriesWindow::addWithLog_data()
     QTest::newRow("the node gone before its read-back: a failure row")
         << logged << "4" << "vanish" << sending << "Rideau 4 : échec : le node ne répond pas à la relecture"
         << QStringList{"4 réservé", "4 échec"} << 4 << "5";
+    QTest::newRow("the write refused and its row not stored: the log named, not the node")
+        << logged << "4" << "write refused, result lost" << "Journal inutilisable"
+        << "Rideau 4 : échec : écriture refusée par le node, mais pas enregistré dans le journal"
+        << QStringList{"4 réservé"} << 0 << "4";
 }
 
 // "Ajouter" with a series log chosen goes through the log as a series' unit
@@ -507,7 +513,12 @@ void TestSeriesWindow::addWithLog()
     series->close();
     std::vector<SeriesRow> before;
     SeriesLog::read(logPath, before);
-    fakehid::setConfigurationWritesRefused(nodes["A"], fault == "write refused");
+    fakehid::setConfigurationWritesRefused(nodes["A"], fault.startsWith("write refused"));
+    // The reservation reaches the disk; nothing after it does.
+    int syncs = 0;
+    if (fault == "write refused, result lost")
+        SeriesLog::setSync([&syncs](int descriptor) { return syncs++ == 0 && syncToDisk(descriptor); });
+    const auto syncRestored = qScopeGuard([] { SeriesLog::setSync({}); });
     if (fault == "vanish")
         step("after write to A: vanish");
     auto *const numberField = window->findChild<QLineEdit *>("numRideau");

@@ -90,7 +90,7 @@ bool MainWindow::reserveInLog(UnitKind kind, int number, const NodeReport &prese
     return true;
 }
 
-void MainWindow::storeUnitResult(const QString &result)
+void MainWindow::storeUnitResult(const QString &result, bool nodeWritten)
 {
     if (!loggedUnit)
         return;
@@ -106,8 +106,9 @@ void MainWindow::storeUnitResult(const QString &result)
         unitLog->unlock();
     }
     const QString name = unitName(*row.kind, row.number, true);
+    // A write the node refused changed nothing on it: the log alone failed.
     if (!failure.isEmpty())
-        return reportFileOutcome(Status::NotLogged,
+        return reportFileOutcome(nodeWritten ? Status::NotLogged : Status::LogUnusable,
                                  QStringLiteral("%1 : %2, mais pas enregistré dans le journal "
                                                 "(%3) : le numéro %4 y reste réservé")
                                      .arg(name, result, failure)
@@ -122,5 +123,5 @@ void MainWindow::settleLoggedUnit(bool readBack)
         return;
     const std::optional<NodeReport> node =
         readBack ? std::optional<NodeReport>(reportBuffer) : std::nullopt;
-    storeUnitResult(SeriesResult::ofWrite(readBackOutcome(node, loggedPreset), loggedPreset));
+    storeUnitResult(SeriesResult::ofWrite(readBackOutcome(node, loggedPreset), loggedPreset), true);
 }

@@ -127,7 +127,7 @@ private:
     // and said), and its result row stored once the node was read back.
     QString chosenSeriesLog() const;
     bool reserveInLog(UnitKind kind, int number, const NodeReport &preset);
-    void storeUnitResult(const QString &result);
+    void storeUnitResult(const QString &result, bool nodeWritten);
     // After a read attempt: the result of a logged "Ajouter".
     void settleLoggedUnit(bool readBack);
     void setWritingEnabled(bool enabled);
