@@ -1,6 +1,7 @@
 # The Windows programs as a user meets them, under Wine on a virtual display:
 # the demo's window with the demo node read into its fields, the command-line
-# tool's help and a bad command, then the installer run silently (the
+# tool's help and a bad command, its test pattern ending black at the
+# session's end, then the installer run silently (the
 # guide and its Start-menu entry, the version in the installed programs
 # list), the installed window waiting for a node, and the uninstaller leaving nothing
 # behind, and the window at each display scale (windows-scales.sh). Sourced
@@ -231,6 +232,51 @@ smoke_cli_path() {
     rm -rf "${WINEPREFIX:?}/drive_c/$folder"
 }
 
+# Logging off or shutting down, as Wine's wineboot --end-session does it
+# (the session's messages to every top-level window, then the process ended):
+# nodeconfig-cli.exe's test pattern ends black first. The node is a listener
+# on loopback that writes "lit" or "black" for each DMX frame it receives.
+SESSION_END_ADDRESS=127.0.0.9
+ARTNET_PORT=6454
+SESSION_END_PATTERN_S=60
+SESSION_END_FIRST_FRAME_S=30
+smoke_session_end() {
+    local frames="$SMOKE_DIR/session-end.frames" out="$SMOKE_DIR/session-end.out"
+    local listener cli started last
+    python3 -u - "$SESSION_END_ADDRESS" "$ARTNET_PORT" >"$frames" 2>&1 <<'PYTHON' &
+import socket, sys
+receiver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+receiver.bind((sys.argv[1], int(sys.argv[2])))
+while True:
+    packet = receiver.recv(2048)
+    # ArtDmx: "Art-Net", its opcode 0x5000 little-endian, the data from byte 18.
+    if packet[:8] == b"Art-Net\0" and packet[8:10] == b"\x00\x50":
+        print("lit" if any(packet[18:]) else "black")
+PYTHON
+    listener=$!
+    started=$SECONDS
+    wine "$STAGE/nodeconfig-cli.exe" test "$SESSION_END_ADDRESS" --universe 1 \
+        --seconds "$SESSION_END_PATTERN_S" >"$out" 2>&1 &
+    cli=$!
+    while [ ! -s "$frames" ] && [ $((SECONDS - started)) -lt "$SESSION_END_FIRST_FRAME_S" ]; do
+        sleep 0.2
+    done
+    wine wineboot --end-session >/dev/null 2>&1
+    wait "$cli" || true
+    kill "$listener" 2>/dev/null
+    wait "$listener" 2>/dev/null || true
+    last="$(tail -n 1 "$frames")"
+    if [ $((SECONDS - started)) -ge "$SESSION_END_PATTERN_S" ]; then
+        fail "the session's end did not end nodeconfig-cli.exe test: $(tr '\n' ' ' <"$out")"
+    elif [ "$last" != black ] || ! grep -q "noir envoyé" "$out"; then
+        fail "nodeconfig-cli.exe test at the session's end: last frame '$last', $(tr '\n' ' ' <"$out")"
+    else
+        echo "the session's end: nodeconfig-cli.exe test ended black ($(grep -c . "$frames") frames)"
+    fi
+    # The session's end reached Wine's own programs too: start them anew.
+    end_wine_programs
+}
+
 # netsh_calls TRACE: the netsh command lines of a run traced with
 # WINEDEBUG=+process, one a line, unescaped.
 netsh_calls() {
@@ -344,5 +390,6 @@ smoke_installer() {
 start_display
 smoke_demo
 smoke_cli
+smoke_session_end
 smoke_installer
 smoke_scales
