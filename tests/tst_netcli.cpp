@@ -372,12 +372,11 @@ private slots:
 
         QTest::newRow("no MAC, five universes then four: its second reply leaves")
             << Answer([](int round) {
-                   std::vector<ArtNet::PollReply> replies = {replyWith("n", {1, 2, 3, 4})};
-                   if (round == 1) {
-                       replies.push_back(replyWith("n", {5}));
-                       replies.back().bindIndex = 2;
-                   }
-                   return atHostileAddress(replies);
+                   const ArtNet::PollReply first = replyWith("n", {1, 2, 3, 4});
+                   ArtNet::PollReply second = replyWith("n", {5});
+                   second.bindIndex = 2;
+                   return atHostileAddress(round == 1 ? std::vector<ArtNet::PollReply>{first, second}
+                                                      : std::vector<ArtNet::PollReply>{first});
                })
             << 11 << Exit::Done << 1
             << QStringList{"127.0.0.7 : n, MAC inconnue, univers 1 [0.0.1], 2 [0.0.2], 3 [0.0.3], "
