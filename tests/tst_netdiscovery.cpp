@@ -564,6 +564,10 @@ private slots:
     // last is read.
     void aFloodLeavesTheEventLoopItsTurns()
     {
+        // Under Wine, Qt's Windows event dispatcher had read every waiting
+        // datagram before it ran the zero timer: it is no witness there.
+        if (runsUnderWine())
+            QSKIP("the Windows event dispatcher runs a zero timer after the socket's notifications");
         FakeClock clock;
         NodeDiscovery discovery(clock);
         discovery.setBindAddress(QHostAddress::LocalHost, 0);
@@ -581,7 +585,7 @@ private slots:
         bool started = false;
         connect(&discovery, &NodeDiscovery::nodesChanged, this, [&] {
             if (!started)
-                QTimer::singleShot(0, this, [&] { readWhenTimerRan = discovery.nodes().size(); });
+                QTimer::singleShot(0, &discovery, [&] { readWhenTimerRan = discovery.nodes().size(); });
             started = true;
         });
         QTRY_COMPARE(discovery.nodes().size(), std::size_t(Replies));
