@@ -298,18 +298,19 @@ firewall_rule() { echo "name=\"nodeconfig, Art-Net UDP 6454 ($1)\""; }
 # the guide's window; and the version, as the installed programs list and
 # --version give it.
 smoke_installed_guide() {
-    local failures_before=$failures file shown
+    local failures_before=$failures file shown texts
     for file in guide.md window.png series-window.png network-window.png; do
         [ -f "$INSTALL_DIR/guide/$file" ] || fail "the installer put no guide\\$file in Program Files"
     done
     [ -f "$INSTALL_DIR/licence.txt" ] || fail "the installer put no licence.txt in Program Files"
+    # The shortcut keeps its target and arguments as text, some of it in
+    # UTF-16, each string behind its length. Read whole first: grep -q
+    # ending a pipe early would fail it under pipefail.
+    [ -f "$GUIDE_ENTRY" ] && texts="$(strings -a "$GUIDE_ENTRY"; strings -el "$GUIDE_ENTRY")"
     if [ ! -f "$GUIDE_ENTRY" ]; then
         fail "the installer made no Start-menu entry \"$(basename "$GUIDE_ENTRY" .lnk)\""
-    # The shortcut keeps its target and arguments as text, some of it in
-    # UTF-16, each string behind its length.
-    elif ! strings -el "$GUIDE_ENTRY" | grep -q -- "--guide$" ||
-        ! { strings -a "$GUIDE_ENTRY"; strings -el "$GUIDE_ENTRY"; } | grep -qi 'nodeconfig\\nodeconfig\.exe'; then
-        fail "the guide's Start-menu entry does not run nodeconfig.exe --guide: $({ strings -a "$GUIDE_ENTRY"; strings -el "$GUIDE_ENTRY"; } | tr '\n' ' ')"
+    elif ! grep -q -- "--guide$" <<<"$texts" || ! grep -qi 'nodeconfig\\nodeconfig\.exe' <<<"$texts"; then
+        fail "the guide's Start-menu entry does not run nodeconfig.exe --guide: $(tr '\n' ' ' <<<"$texts")"
     fi
     shown="$(wine reg query "$UNINSTALL_KEY" /v DisplayVersion 2>/dev/null | tr -d '\r' | awk '$1 == "DisplayVersion" { print $3 }')"
     [ "$shown" = "$VERSION_SHOWN" ] ||
@@ -332,7 +333,7 @@ smoke_installed_guide() {
 wait_window_titled() {
     local deadline=$((SECONDS + WINDOW_WAIT_S))
     while [ "$SECONDS" -lt "$deadline" ]; do
-        xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\":" && return 0
+        xwininfo -root -tree 2>/dev/null | grep -cF "\"$1\":" >/dev/null && return 0
         sleep "$WINDOW_POLL_S"
     done
     return 1
