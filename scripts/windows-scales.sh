@@ -31,7 +31,8 @@ FRAME_MAX_WIDTH=16
 FRAME_MAX_HEIGHT=64
 
 set_logpixels() {
-    wine reg add "$LOGPIXELS_KEY" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wine reg add "$LOGPIXELS_KEY" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+        fail "Wine's registry did not take LogPixels $1"
     wineserver -w
 }
 
@@ -83,7 +84,8 @@ scale_run() {
     else
         wine "$STAGE/nodeconfig-demo.exe" >/dev/null 2>&1 &
     fi
-    read -r id bottom < <(scale_window "$where" "$screen")
+    # read fails at an empty answer, which must not end the run unreported.
+    read -r id bottom < <(scale_window "$where" "$screen") || true
     form_w="$(scaled "$FORM_WIDTH" "$scale")"
     form_h="$(scaled "$FORM_HEIGHT" "$scale")"
     if [ -z "${id:-}" ]; then
@@ -91,7 +93,7 @@ scale_run() {
     elif [ -z "${bottom:-}" ]; then
         fail "$what: Wine's desktop shows no taskbar"
     else
-        read -r x y w h < <(window_geometry "$id")
+        read -r x y w h < <(window_geometry "$id") || true
         if [ "$x" -lt 0 ] || [ "$y" -lt 0 ] || [ $((x + w)) -gt "${screen%x*}" ] || [ $((y + h)) -gt "$bottom" ]; then
             fail "$what: the window, ${w}x$h at $x,$y, is not whole above $bottom"
         elif [ $((w - form_w)) -lt 0 ] || [ $((w - form_w)) -gt "$frame_w" ] ||
