@@ -195,8 +195,12 @@ void TestSeriesWindow::step(const QString &line)
         startProgram();
     } else if (line.startsWith("costume form "))
         QTRY_COMPARE(window->findChild<QLineEdit *>("numCostume")->text(), name);
-    else if (line == "add curtain" || line == "add costume")
-        window->findChild<QPushButton *>(line == "add curtain" ? "bAddRideau" : "bAddCostume")->click();
+    else if (line == "add curtain" || line == "add costume") {
+        // Greyed until a stopped series has finished its unit.
+        auto *const add = window->findChild<QPushButton *>(line == "add curtain" ? "bAddRideau" : "bAddCostume");
+        QTRY_VERIFY(add->isEnabled());
+        add->click();
+    }
     else if (line.startsWith("log "))    // "log 3 vérifié": the log's last row
         QTRY_COMPARE(logRowsAfter(logPath, 0).value(logRowsAfter(logPath, 0).size() - 1), rest);
     else if (line.startsWith("first number "))
